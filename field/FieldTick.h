@@ -1,0 +1,8 @@
+#pragma once
+
+// One tick of the whole field: every piece updates, then every satellite that
+// fired in this tick excites the pieces within reach in its direction.
+void TickField();
+
+// The propagation half of the tick, over the fired flags the updates set.
+void PropagateFirings();

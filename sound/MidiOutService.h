@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+using MidiHandle = std::uint64_t;
+
+// The five operations the port needs of a MIDI output backend. A packed short
+// message holds status, data1 and data2 in its low three bytes.
+class MidiOutService {
+public:
+    virtual ~MidiOutService() = default;
+    virtual unsigned deviceCount() = 0;
+    // The device's name, or nothing when it cannot be read.
+    virtual std::optional<QString> deviceName(unsigned index) = 0;
+    virtual std::optional<MidiHandle> open(unsigned index) = 0;
+    // 0 on success, a non-zero code when the message was not sent.
+    virtual int send(MidiHandle handle, std::uint32_t message) = 0;
+    virtual void close(MidiHandle handle) = 0;
+};

@@ -1,0 +1,30 @@
+#include "sound/RecordingMidiService.h"
+
+#include <algorithm>
+
+RecordingMidiService::RecordingMidiService(QStringList names) : m_names(std::move(names)) {}
+
+unsigned RecordingMidiService::deviceCount() {
+    return static_cast<unsigned>(m_names.size());
+}
+
+std::optional<QString> RecordingMidiService::deviceName(unsigned index) {
+    if (index >= deviceCount()) return std::nullopt;
+    return m_names[static_cast<qsizetype>(index)];
+}
+
+std::optional<MidiHandle> RecordingMidiService::open(unsigned index) {
+    if (index >= deviceCount() || std::find(failing.begin(), failing.end(), index) != failing.end())
+        return std::nullopt;
+    opened.push_back(index);
+    return m_next++;
+}
+
+int RecordingMidiService::send(MidiHandle handle, std::uint32_t message) {
+    messages.push_back({handle, message});
+    return 0;
+}
+
+void RecordingMidiService::close(MidiHandle handle) {
+    closed.push_back(handle);
+}

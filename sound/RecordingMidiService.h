@@ -1,0 +1,37 @@
+#pragma once
+
+#include "sound/MidiOutService.h"
+
+#include <QStringList>
+#include <vector>
+
+// A MIDI output that keeps every message it is sent: the stand-in device for
+// tests and benchmarks. Devices are named by the list given; indexes listed in
+// failing refuse to open.
+class RecordingMidiService : public MidiOutService {
+public:
+    struct Message {
+        MidiHandle handle;
+        std::uint32_t packed;
+        std::uint8_t status() const { return packed & 0xFF; }
+        std::uint8_t data1() const { return (packed >> 8) & 0xFF; }
+        std::uint8_t data2() const { return (packed >> 16) & 0xFF; }
+    };
+
+    explicit RecordingMidiService(QStringList names = {QStringLiteral("Recorder")});
+
+    unsigned deviceCount() override;
+    std::optional<QString> deviceName(unsigned index) override;
+    std::optional<MidiHandle> open(unsigned index) override;
+    int send(MidiHandle handle, std::uint32_t message) override;
+    void close(MidiHandle handle) override;
+
+    std::vector<unsigned> failing;
+    std::vector<Message> messages;
+    std::vector<unsigned> opened; // device index of each successful open
+    std::vector<MidiHandle> closed;
+
+private:
+    QStringList m_names;
+    MidiHandle m_next = 1;
+};

@@ -1,0 +1,74 @@
+#include "sound/TMidiPort.h"
+
+std::unique_ptr<TMidiPort> midiPort;
+
+namespace {
+// Channels outside 0..15 still only index their low four bits.
+std::size_t slot(int channel) {
+    return static_cast<std::size_t>(channel) & 0x0F;
+}
+
+std::uint8_t status(int base, int channel) {
+    return static_cast<std::uint8_t>((base + channel) & 0xFF);
+}
+
+// A data byte with its top bit set would read as a status byte on the wire.
+std::uint8_t data7(int value) {
+    return static_cast<std::uint8_t>(value & 0x7F);
+}
+} // namespace
+
+TMidiPort::TMidiPort(MidiOutService& service) : m_service(service) {
+    volumes.fill(90);
+    pans.fill(64);
+}
+
+TMidiPort::~TMidiPort() {
+    Close();
+}
+
+unsigned TMidiPort::GetNumDevs() {
+    return m_service.deviceCount();
+}
+
+void TMidiPort::Open() {
+    handle = m_service.open(deviceId);
+}
+
+void TMidiPort::Close() {
+    if (!handle) return;
+    for (int channel = 0; channel < 16; ++channel)
+        AllNotesOff(channel);
+    m_service.close(*handle);
+    handle.reset();
+}
+
+int TMidiPort::ShortMsg(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+    if (!handle) return kInvalidHandle;
+    const std::uint32_t packed =
+        std::uint32_t(status) | (std::uint32_t(data1) << 8) | (std::uint32_t(data2) << 16);
+    return m_service.send(*handle, packed);
+}
+
+void TMidiPort::ProgramChange(int channel, int program) {
+    ShortMsg(status(0xC0, channel), data7(program), 0);
+    programs[slot(channel)] = program;
+}
+
+void TMidiPort::SetVolume(int channel, int value) {
+    ShortMsg(status(0xB0, channel), 7, data7(value));
+    volumes[slot(channel)] = value;
+}
+
+void TMidiPort::SetPan(int channel, int value) {
+    ShortMsg(status(0xB0, channel), 10, data7(value));
+    pans[slot(channel)] = value;
+}
+
+int TMidiPort::NoteOn(int channel, int note, int velocity) {
+    return ShortMsg(status(0x90, channel), data7(note), data7(velocity));
+}
+
+int TMidiPort::AllNotesOff(int channel) {
+    return ShortMsg(status(0xB0, channel), 123, 0);
+}

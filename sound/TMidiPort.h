@@ -1,0 +1,45 @@
+#pragma once
+
+#include "sound/MidiOutService.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+// The program's one path to sound: one output device, opened by index, with
+// the last program, volume and pan asked for on each channel.
+class TMidiPort {
+public:
+    static constexpr int kInvalidHandle = 5; // what a send on a closed port returns
+
+    std::optional<MidiHandle> handle;
+    std::uint32_t deviceId = 0;
+    std::array<std::int32_t, 16> programs{};
+    std::array<std::int32_t, 16> volumes{};
+    std::array<std::int32_t, 16> pans{};
+
+    explicit TMidiPort(MidiOutService& service);
+    ~TMidiPort();
+    TMidiPort(const TMidiPort&) = delete;
+    TMidiPort& operator=(const TMidiPort&) = delete;
+
+    unsigned GetNumDevs();
+    void Open();
+    void Close();
+    bool isOpen() const { return handle.has_value(); }
+    MidiOutService& service() { return m_service; }
+
+    int ShortMsg(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    void ProgramChange(int channel, int program);
+    void SetVolume(int channel, int value);
+    void SetPan(int channel, int value);
+    int NoteOn(int channel, int note, int velocity);
+    int AllNotesOff(int channel);
+
+private:
+    MidiOutService& m_service;
+};
+
+// The one port, created and destroyed by the main window; null before that.
+extern std::unique_ptr<TMidiPort> midiPort;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "field/Shape.h"
+#include "sound/RecordingMidiService.h"
+
+#include <deque>
+#include <memory>
+
+// A window stand-in that keeps shapes in creation order and reports a fixed width.
+class PlainShapeOwner : public ShapeOwner {
+public:
+    explicit PlainShapeOwner(int width = 597) : width(width) {}
+    Shape& createShape() override { return shapes.emplace_back(); }
+    int clientWidth() const override { return width; }
+
+    std::deque<Shape> shapes;
+    int width;
+};
+
+// The settings the program starts with on a fresh machine.
+void applyDefaultSettings();
+
+// Everything a field test needs: default settings, the 49 pieces on the
+// default grid, an open port over a recording device and a known random
+// sequence. Tears the globals down again on destruction.
+class FieldFixture {
+public:
+    FieldFixture();
+    ~FieldFixture();
+
+    PlainShapeOwner owner;
+    RecordingMidiService service;
+};
