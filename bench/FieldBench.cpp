@@ -16,6 +16,7 @@ class BenchOwner : public ShapeOwner {
 public:
     Shape& createShape() override { return shapes.emplace_back(); }
     int clientWidth() const override { return 600; }
+    void setAppCursor(int) override {}
     std::deque<Shape> shapes;
 };
 

@@ -4,6 +4,7 @@
 #include "field/PopupMenu.h"
 #include "field/Shape.h"
 
+#include <Qt>
 #include <array>
 #include <cstdint>
 
@@ -41,4 +42,12 @@ public:
     void Update();
     TColor BlendColor(double level) const;
     void AddRates(std::int32_t mask, double x);
+
+    // Mouse handlers of the body; x and y are in the body's own coordinates.
+    void BodyMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void BodyMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+    void BodyMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
 };
+
+// The cursor that announces what a click on a body will do with these keys held.
+int ModifierCursor(Qt::KeyboardModifiers shift);

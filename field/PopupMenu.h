@@ -1,8 +1,9 @@
 #pragma once
 
-// The menu a plain right-click on a body opens, shown at a screen point.
+// The menu a plain right-click on a body or on the empty field opens, shown
+// where the mouse pointer is now.
 class PopupMenu {
 public:
     virtual ~PopupMenu() = default;
-    virtual void Popup(int screenX, int screenY) = 0;
+    virtual void PopupAtPointer() = 0;
 };

@@ -47,11 +47,23 @@ struct Shape {
     }
 };
 
+// Numbers of the piece cursors in the window's cursor table; 0 is the arrow.
+enum PieceCursor : int {
+    crDefault = 0,
+    crMovePiece = 5,
+    crTurnPiece = 6,
+    crChangePiece = 7,
+    crSleepPiece = 8,
+};
+
 // What a piece needs of the window it lives on: new shapes, made in stacking
-// order and owned by the window, and the width of the client area (for pan).
+// order and owned by the window, the width of the client area (for pan), and
+// the application-wide cursor.
 class ShapeOwner {
 public:
     virtual ~ShapeOwner() = default;
     virtual Shape& createShape() = 0;
     virtual int clientWidth() const = 0;
+    // Shows cursor number (crDefault lets every control show its own again).
+    virtual void setAppCursor(int number) = 0;
 };

@@ -12,9 +12,11 @@ public:
     explicit PlainShapeOwner(int width = 597) : width(width) {}
     Shape& createShape() override { return shapes.emplace_back(); }
     int clientWidth() const override { return width; }
+    void setAppCursor(int number) override { cursor = number; }
 
     std::deque<Shape> shapes;
     int width;
+    int cursor = crDefault;
 };
 
 // The settings the program starts with on a fresh machine.
