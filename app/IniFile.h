@@ -14,7 +14,9 @@ class IniDocument; // the parsed file, shared by every accessor open on the same
 class IniFile {
 public:
     explicit IniFile(const QString& path);
-    ~IniFile(); // flushes; a failure here is kept in lastError() of the others only
+    // Flushes. On failure the writes stay pending for any other accessor
+    // still open on the file, whose flush() then reports it.
+    ~IniFile();
     IniFile(const IniFile&) = delete;
     IniFile& operator=(const IniFile&) = delete;
 

@@ -1,0 +1,141 @@
+#include "app/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Temporary files are named ".<name>.<pid>.<n>.tmp"; one left behind by a
+// process that died mid-save is removed by the next save of the same file.
+QByteArray tempPrefix(const QByteArray& name) {
+    return "." + name + ".";
+}
+
+void removeStaleTemps(const QByteArray& dir, const QByteArray& name) {
+    DIR* folder = ::opendir(dir.constData());
+    if (!folder) return;
+    const QByteArray prefix = tempPrefix(name);
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArray entryName(entry->d_name);
+        if (!entryName.startsWith(prefix) || !entryName.endsWith(".tmp")) continue;
+        const QByteArray rest = entryName.mid(prefix.size());
+        bool ok = false;
+        const long pid = rest.left(rest.indexOf('.')).toLong(&ok);
+        if (!ok || pid <= 0 || pid == self) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH)
+            ::unlink((dir + "/" + entryName).constData());
+    }
+    ::closedir(folder);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool hasWriteBit(const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+} // namespace
+
+bool writeFileAtomically(const QString& path, std::string_view bytes, QString& error) {
+    const auto fail = [&](const QString& reason) {
+        error = QStringLiteral("Cannot save %1: %2. The file keeps its previous content.")
+                    .arg(path.isEmpty() ? QStringLiteral("(no file name)")
+                                        : QDir::toNativeSeparators(path),
+                         reason);
+        return false;
+    };
+    const QFileInfo info(path);
+    if (path.isEmpty() || info.fileName().isEmpty()) return fail(QStringLiteral("no file name"));
+
+    const QString dirPath = info.absolutePath();
+    const QByteArray dir = QFile::encodeName(dirPath);
+    const QByteArray name = QFile::encodeName(info.fileName());
+    const QByteArray target = dir + "/" + name;
+
+    struct stat old {};
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (exists) {
+        if (S_ISDIR(old.st_mode))
+            return fail(QStringLiteral("a folder of that name is in the way"));
+        if (!hasWriteBit(old) || ::access(target.constData(), W_OK) != 0)
+            return fail(QStringLiteral("the file is read-only"));
+    }
+    struct stat folder {};
+    if (::stat(dir.constData(), &folder) != 0) {
+        if (!QDir().mkpath(dirPath) || ::stat(dir.constData(), &folder) != 0)
+            return fail(QStringLiteral("its folder cannot be created"));
+    }
+    if (!S_ISDIR(folder.st_mode)) return fail(QStringLiteral("its folder is not a folder"));
+    if (!hasWriteBit(folder)) return fail(QStringLiteral("its folder is read-only"));
+
+    removeStaleTemps(dir, name);
+
+    // A name no other save can be using: this process's id and a clock tick.
+    QByteArray temp;
+    int fd = -1;
+    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = dir + "/" + tempPrefix(name) + QByteArray::number(::getpid()) + "." +
+               QByteArray::number(static_cast<qlonglong>(tick + attempt)) + ".tmp";
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return fail(systemReason(errno));
+
+    const auto abandon = [&](int savedErrno) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.constData());
+        return fail(systemReason(savedErrno));
+    };
+    if (exists) {
+        if (::fchmod(fd, old.st_mode & 07777) != 0) return abandon(errno);
+        // Saving as root keeps a user's file the user's.
+        if (::geteuid() == 0 && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+                // Not fatal: the content is what matters.
+            }
+        }
+    }
+    if (!writeAll(fd, bytes)) return abandon(errno);
+    if (::fsync(fd) != 0) return abandon(errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) return abandon(errno);
+    if (::rename(temp.constData(), target.constData()) != 0) return abandon(errno);
+
+    // Make the rename itself durable; the new content is complete either way.
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}

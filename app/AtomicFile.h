@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+// Replaces the file at path by bytes through a temporary file in the same
+// folder (written, synced, then renamed over the old one), so a crash at any
+// moment leaves either the old file or the new one, never a mix. The folder
+// is created when missing; the old file's permissions are kept. A file or
+// folder without any write permission bit counts as read-only even for root,
+// as the user meant it. On failure the old file is untouched and error says
+// which file failed and why.
+bool writeFileAtomically(const QString& path, std::string_view bytes, QString& error);
