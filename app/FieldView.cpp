@@ -1,0 +1,176 @@
+#include "app/FieldView.h"
+
+#include "app/Global.h"
+#include "field/Pieces.h"
+#include "ui/BackgroundTiles.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+
+namespace {
+constexpr int kMaxSprites = 4096; // blends give a few hundred colours in practice
+
+QColor toQColor(TColor c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+QRect rectOf(const Shape& s) {
+    return QRect(s.left, s.top, s.width, s.height);
+}
+} // namespace
+
+FieldView::FieldView(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(120, 80);
+}
+
+Shape& FieldView::createShape() {
+    m_painted.emplace_back();
+    return m_shapes.emplace_back();
+}
+
+void FieldView::refresh() {
+    QRegion changed;
+    for (std::size_t i = 0; i < m_shapes.size(); ++i) {
+        Shape& s = m_shapes[i];
+        if (!s.dirty) continue;
+        s.dirty = false;
+        const QRect now = rectOf(s);
+        changed += m_painted[i];
+        changed += now;
+        m_painted[i] = now;
+    }
+    if (!changed.isEmpty()) update(changed);
+}
+
+void FieldView::pictureChanged() {
+    m_picture = QPixmap();
+    m_pictureKey = 0;
+    m_stretched = QPixmap();
+    update();
+}
+
+int FieldView::shapeAt(QPoint pos) const {
+    for (int i = int(m_shapes.size()) - 1; i >= 0; --i)
+        if (rectOf(m_shapes[std::size_t(i)]).contains(pos)) return i;
+    return -1;
+}
+
+const QPixmap& FieldView::sprite(const Shape& s) {
+    const quint64 key = (quint64(s.width & 0xFF) << 56) | (quint64(s.height & 0xFF) << 48) |
+                        (quint64(s.pen & 0xFFFFFF) << 24) | quint64(s.brush & 0xFFFFFF);
+    auto found = m_sprites.constFind(key);
+    if (found != m_sprites.constEnd()) return *found;
+    if (m_sprites.size() >= kMaxSprites) m_sprites.clear();
+    const qreal ratio = devicePixelRatioF();
+    QPixmap pixmap(QSize(s.width, s.height) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(toQColor(s.pen), 1));
+    p.setBrush(toQColor(s.brush));
+    p.drawEllipse(QRectF(0.5, 0.5, s.width - 1, s.height - 1));
+    p.end();
+    return *m_sprites.insert(key, pixmap);
+}
+
+void FieldView::paintPicture(QPainter& painter, const QRect& area) {
+    m_pictureDraws = 0;
+    const QImage* image = prm.bgBitmap.get();
+    if (!image || image->isNull() || !prm.EnableBgImage) return;
+    if (m_picture.isNull() || m_pictureKey != image->cacheKey()) {
+        m_picture = QPixmap::fromImage(*image);
+        m_pictureKey = image->cacheKey();
+        m_stretched = QPixmap();
+    }
+    if (prm.StretchBgImage) {
+        if (m_stretched.size() != size())
+            m_stretched = m_picture.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        painter.drawPixmap(area, m_stretched, area);
+        ++m_pictureDraws;
+        return;
+    }
+    const QSize tile = m_picture.size();
+    for (QPoint at : TilePositions(size(), tile)) {
+        if (!area.intersects(QRect(at, tile))) continue;
+        painter.drawPixmap(at, m_picture);
+        ++m_pictureDraws;
+    }
+}
+
+void FieldView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.fillRect(area, toQColor(prm.Background));
+    paintPicture(painter, area);
+    for (const Shape& s : m_shapes)
+        if (area.intersects(rectOf(s))) painter.drawPixmap(s.left, s.top, sprite(s));
+}
+
+void FieldView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_stretched = QPixmap();
+    update(); // a stretched or tiled picture is redrawn for the new size
+}
+
+Piece* FieldView::pieceOfBody(const Shape& shape) const {
+    for (const auto& piece : pieces)
+        if (piece && piece->body == &shape) return piece.get();
+    return nullptr;
+}
+
+void FieldView::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    m_captured = nullptr;
+    const int index = shapeAt(pos);
+    if (index < 0) {
+        emit backgroundPressed(event->button(), event->modifiers(), pos);
+        return;
+    }
+    const Shape& shape = m_shapes[std::size_t(index)];
+    Piece* piece = pieceOfBody(shape);
+    if (!piece) return; // satellites take no part
+    m_captured = piece;
+    piece->BodyMouseDown(event->button(), event->modifiers(), pos.x() - shape.left,
+                         pos.y() - shape.top);
+    refresh();
+}
+
+void FieldView::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_captured) return;
+    const QPoint pos = event->position().toPoint();
+    m_captured->BodyMouseMove(event->modifiers(), pos.x() - m_captured->body->left,
+                              pos.y() - m_captured->body->top);
+    refresh();
+}
+
+void FieldView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_captured) return;
+    Piece* piece = m_captured;
+    if (event->buttons() == Qt::NoButton) m_captured = nullptr;
+    const QPoint pos = event->position().toPoint();
+    piece->BodyMouseUp(event->button(), event->modifiers(), pos.x() - piece->body->left,
+                       pos.y() - piece->body->top);
+    refresh();
+}
+
+bool FieldView::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int index = shapeAt(help->pos());
+        if (index >= 0 && !m_shapes[std::size_t(index)].hint.isEmpty()) {
+            const Shape& s = m_shapes[std::size_t(index)];
+            QToolTip::showText(help->globalPos(), s.hint, this, rectOf(s));
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}

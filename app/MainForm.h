@@ -1,0 +1,89 @@
+#pragma once
+
+#include "field/PopupMenu.h"
+#include "field/Shape.h"
+#include "ui/CursorTable.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+
+class FieldView;
+class IniFile;
+class MidiOutService;
+class QFileDialog;
+class QMenu;
+class QMenuBar;
+class TAboutBox;
+class TDesignDlg;
+class TOptionDlg;
+
+// The main window: owns the settings accessor, the MIDI output, the 49 pieces
+// (through their shapes in the field view) and the timer that plays them.
+class TMaruletMainForm : public QMainWindow, public ShapeOwner, public PopupMenu {
+    Q_OBJECT
+public:
+    // settingsPath: the settings file; service: the MIDI outputs to play through.
+    TMaruletMainForm(const QString& settingsPath, std::unique_ptr<MidiOutService> service,
+                     QWidget* parent = nullptr);
+    ~TMaruletMainForm() override;
+
+    // The dialogs, created hidden after the window, in start-up order.
+    void createDialogs();
+    // Restores placements and the last layout, then starts the timer. Runs once,
+    // before the window is first shown.
+    void FormShow();
+
+    // ShapeOwner
+    Shape& createShape() override;
+    int clientWidth() const override;
+    void setAppCursor(int number) override;
+    // PopupMenu
+    void PopupAtPointer() override;
+
+    void Timer1Timer();
+    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+
+    FieldView* field() const { return m_field; }
+    IniFile& settings() { return *iniFile; }
+    MidiOutService& midiService() { return *m_midiService; }
+    const CursorTable& cursors() const { return m_cursors; }
+
+    QTimer Timer1;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QObject* ActionList1 = nullptr;
+    QFileDialog* OpenDialog1 = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+    TOptionDlg* OptionDlg = nullptr;
+    TDesignDlg* DesignDlg = nullptr;
+    TAboutBox* AboutBox = nullptr;
+
+signals:
+    // The settings could not be written when the window closed.
+    void saveFailed(const QString& message);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void FormCreate(const QString& settingsPath);
+    void FormClose();
+    void FormDestroy();
+    void applyMaximisedMode();
+
+    std::unique_ptr<IniFile> iniFile;
+    std::unique_ptr<MidiOutService> m_midiService;
+    FieldView* m_field = nullptr;
+    CursorTable m_cursors;
+    QString m_pictureError; // shown once the window is up
+    bool m_shown = false;
+    bool m_closed = false;
+    bool m_titleHidden = false; // maximised full screen with the menu bar hidden
+};
+
+// The one main window while it exists.
+extern TMaruletMainForm* MaruletMainForm;

@@ -1,0 +1,29 @@
+#include "app/MaruletApplication.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+MaruletApplication::MaruletApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Marulet"));
+    setApplicationDisplayName(QStringLiteral("Marulet"));
+    setOrganizationName(QStringLiteral("Marulet"));
+    setDesktopFileName(QStringLiteral("io.github.marulet.Marulet"));
+    setWindowIcon(QIcon(QStringLiteral(":/marulet/icon.png")));
+}
+
+bool MaruletApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        showError(QString());
+    }
+    return false;
+}
+
+void MaruletApplication::showError(const QString& message) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Marulet"), message, QMessageBox::Ok);
+    box.exec();
+}

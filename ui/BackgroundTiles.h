@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <vector>
+
+// Where a picture of size tile is drawn to tile an area: column by column,
+// each column from top to bottom; the last column and row are cut by the edge.
+std::vector<QPoint> TilePositions(QSize area, QSize tile);
