@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// What the placement store needs of a window: its bounds in the normal
+// (neither minimised nor maximised) state, outer frame included, its state
+// and how it is framed.
+class PlacedWindow {
+public:
+    enum State { Normal = 0, Minimised = 1, Maximised = 2 };
+
+    virtual ~PlacedWindow() = default;
+
+    virtual int normalLeft() const = 0;
+    virtual int normalTop() const = 0;
+    virtual int normalWidth() const = 0;
+    virtual int normalHeight() const = 0;
+    virtual void setNormalGeometry(int left, int top, int width, int height) = 0;
+
+    virtual State windowState() const = 0;
+    virtual void setWindowState(State state) = 0;
+
+    // A fixed dialog frame: the size is the window's own and is not stored.
+    virtual bool hasDialogFrame() const = 0;
+    // The prefix of the window's keys ("OptionDlg" gives OptionDlgLeft ...).
+    virtual QString componentName() const = 0;
+};
