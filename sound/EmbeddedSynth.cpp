@@ -1,0 +1,232 @@
+#include "sound/EmbeddedSynth.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <fluidsynth.h>
+
+namespace {
+constexpr int kRejected = 1;
+
+// FluidSynth ends most of its messages with a full stop; ours add more text.
+QString trimmed(QString text) {
+    text = text.trimmed();
+    while (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+// "a", "a and b", "a, b and c"
+QString listed(const QStringList& items) {
+    if (items.size() < 2) return items.join(QString());
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           items.last();
+}
+
+// A SoundFont is a RIFF file of form "sfbk". Checking this ourselves keeps
+// other files away from the fallback loaders, which are loud about them.
+bool looksLikeSoundFont(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "sfbk";
+}
+} // namespace
+
+QStringList EmbeddedSynth::defaultSoundFonts() {
+    return {QStringLiteral("/usr/share/sounds/sf2/default-GM.sf2"),
+            QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2"),
+            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")};
+}
+
+// ALSA comes last: routed through a sound server it takes over a second to close.
+QStringList EmbeddedSynth::defaultAudioDrivers() {
+    return {QStringLiteral("pulseaudio"), QStringLiteral("pipewire"), QStringLiteral("alsa")};
+}
+
+EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
+    listenToLog();
+    m_settings = new_fluid_settings();
+    if (m_settings) {
+        // Load sample data when a preset is first used, not all of it up front.
+        fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setnum(m_settings, "synth.sample-rate", kSampleRate);
+        m_synth = new_fluid_synth(m_settings);
+    }
+    if (!m_synth) {
+        const QString why = firstLoggedError();
+        m_error = QStringLiteral("the synthesizer could not be created");
+        if (!why.isEmpty()) m_error += QStringLiteral(": ") + why;
+        muteLog();
+        return;
+    }
+    muteLog();
+
+    bool anyFound = false;
+    QStringList problems;
+    QStringList places;
+    for (const QString& path : soundFonts) {
+        const QString place = QFileInfo(path).absolutePath();
+        if (!places.contains(place)) places << place;
+        if (!QFileInfo(path).isFile()) continue;
+        anyFound = true;
+        const QString problem = loadSoundFont(path);
+        if (problem.isEmpty()) {
+            m_soundFont = path;
+            return;
+        }
+        problems << problem;
+    }
+
+    if (anyFound)
+        m_error = QStringLiteral("no usable General MIDI soundfont: ") +
+                  problems.join(QStringLiteral("; "));
+    else if (places.isEmpty())
+        m_error = QStringLiteral("no General MIDI soundfont found");
+    else
+        m_error = QStringLiteral("no General MIDI soundfont found in ") +
+                  places.join(QStringLiteral(", "));
+    delete_fluid_synth(m_synth);
+    m_synth = nullptr;
+}
+
+EmbeddedSynth::~EmbeddedSynth() {
+    stopAudio();
+    muteLog();
+    if (m_synth) delete_fluid_synth(m_synth);
+    if (m_settings) delete_fluid_settings(m_settings);
+}
+
+QString EmbeddedSynth::loadSoundFont(const QString& path) {
+    if (!looksLikeSoundFont(path)) return path + QStringLiteral(" is not a SoundFont file");
+    listenToLog();
+    const int id = fluid_synth_sfload(m_synth, QFile::encodeName(path).constData(), 1);
+    const QString why = firstLoggedError();
+    muteLog();
+    if (id != FLUID_FAILED) return {};
+    return path + QStringLiteral(" could not be loaded") +
+           (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+}
+
+int EmbeddedSynth::send(std::uint32_t packed) {
+    if (!m_synth) return kRejected;
+    const int status = packed & 0xFF;
+    const int data1 = (packed >> 8) & 0xFF;
+    const int data2 = (packed >> 16) & 0xFF;
+    if (status < 0x80) return kRejected;
+    if (status >= 0xF0) {
+        // Nothing in the system range is a sound event except the reset;
+        // exclusive messages never come as short messages.
+        if (status == 0xF0 || status == 0xF7) return kRejected;
+        if (status == 0xFF) fluid_synth_system_reset(m_synth);
+        return 0;
+    }
+
+    const int type = status & 0xF0;
+    const int channel = status & 0x0F;
+    const bool twoBytes = type == 0xC0 || type == 0xD0;
+    if (data1 > 0x7F || (!twoBytes && data2 > 0x7F)) return kRejected;
+
+    int result = FLUID_OK;
+    switch (type) {
+    case 0x80:
+        // A note that has already ended is no failure to deliver.
+        fluid_synth_noteoff(m_synth, channel, data1);
+        break;
+    case 0x90:
+        if (data2 == 0)
+            fluid_synth_noteoff(m_synth, channel, data1);
+        else
+            result = fluid_synth_noteon(m_synth, channel, data1, data2);
+        break;
+    case 0xA0:
+        result = fluid_synth_key_pressure(m_synth, channel, data1, data2);
+        break;
+    case 0xB0:
+        result = fluid_synth_cc(m_synth, channel, data1, data2);
+        break;
+    case 0xC0:
+        result = fluid_synth_program_change(m_synth, channel, data1);
+        break;
+    case 0xD0:
+        result = fluid_synth_channel_pressure(m_synth, channel, data1);
+        break;
+    default: // 0xE0
+        result = fluid_synth_pitch_bend(m_synth, channel, data1 | (data2 << 7));
+        break;
+    }
+    return result == FLUID_OK ? 0 : kRejected;
+}
+
+bool EmbeddedSynth::render(std::span<float> interleavedStereo) {
+    if (!m_synth || m_driver || interleavedStereo.size() % 2 != 0) return false;
+    const auto frames = static_cast<int>(interleavedStereo.size() / 2);
+    if (frames == 0) return true;
+    float* out = interleavedStereo.data();
+    return fluid_synth_write_float(m_synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
+}
+
+bool EmbeddedSynth::startAudio(const QStringList& drivers) {
+    if (!m_synth) return false;
+    if (m_driver) return true;
+    QStringList failures;
+    for (const QString& driver : drivers) {
+        listenToLog();
+        fluid_settings_setstr(m_settings, "audio.driver", driver.toUtf8().constData());
+        m_driver = new_fluid_audio_driver(m_settings, m_synth);
+        const QString why = firstLoggedError();
+        muteLog();
+        if (m_driver) {
+            m_driverName = driver;
+            m_error.clear();
+            return true;
+        }
+        failures << driver + QStringLiteral(": ") +
+                        (why.isEmpty() ? QStringLiteral("did not open") : why);
+    }
+    if (drivers.isEmpty()) {
+        m_error = QStringLiteral("no audio output: no audio driver to try");
+        return false;
+    }
+    const QString verdict = drivers.size() == 1   ? QStringLiteral(" failed")
+                            : drivers.size() == 2 ? QStringLiteral(" both failed")
+                                                  : QStringLiteral(" all failed");
+    m_error = QStringLiteral("no audio output: ") + listed(drivers) + verdict +
+              QStringLiteral(" (") + failures.join(QStringLiteral("; ")) + QStringLiteral(")");
+    return false;
+}
+
+void EmbeddedSynth::stopAudio() {
+    if (!m_driver) return;
+    delete_fluid_audio_driver(m_driver);
+    m_driver = nullptr;
+    m_driverName.clear();
+}
+
+// FluidSynth's log handlers are process-wide. Between our own calls they point
+// nowhere, so nothing reaches the terminal and no handler outlives its synth.
+void EmbeddedSynth::onFluidLog(int level, const char* message, void* data) {
+    auto* self = static_cast<EmbeddedSynth*>(data);
+    if (!self || !message || (level != FLUID_PANIC && level != FLUID_ERR)) return;
+    const std::lock_guard lock(self->m_logMutex);
+    self->m_loggedErrors << trimmed(QString::fromUtf8(message));
+}
+
+void EmbeddedSynth::listenToLog() {
+    {
+        const std::lock_guard lock(m_logMutex);
+        m_loggedErrors.clear();
+    }
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+        fluid_set_log_function(level, &EmbeddedSynth::onFluidLog, this);
+}
+
+void EmbeddedSynth::muteLog() {
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+        fluid_set_log_function(level, &EmbeddedSynth::onFluidLog, nullptr);
+}
+
+// The first complaint names the cause; later ones only say that loading failed.
+QString EmbeddedSynth::firstLoggedError() {
+    const std::lock_guard lock(m_logMutex);
+    return m_loggedErrors.isEmpty() ? QString() : m_loggedErrors.first();
+}

@@ -1,0 +1,169 @@
+#include "sound/SystemMidiService.h"
+
+#include <RtMidi.h>
+#include <algorithm>
+#include <exception>
+
+namespace {
+constexpr const char* kClientName = "Marulet";
+
+// With a callback installed RtMidi reports here instead of printing or
+// throwing; the text marks the device's last call as failed.
+void onRtMidiError(RtMidiError::Type, const std::string& text, void* data) {
+    *static_cast<std::string*>(data) = text.empty() ? std::string("RtMidi error") : text;
+}
+
+bool alsaCompiledIn() {
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    return std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) != apis.end();
+}
+
+// Only ALSA by name: asking for any API may pick JACK, which crashes when a
+// port is opened with no JACK server running. Without a sequencer device
+// RtMidi throws here, and there are no external ports.
+std::unique_ptr<RtMidiOut> alsaOutput(std::string* errorSink) {
+    if (!alsaCompiledIn()) return nullptr;
+    try {
+        auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
+        out->setErrorCallback(&onRtMidiError, errorSink);
+        return out;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+} // namespace
+
+SystemMidiService::SystemMidiService(QStringList soundFonts, QStringList audioDrivers)
+    : m_soundFonts(std::move(soundFonts)), m_audioDrivers(std::move(audioDrivers)) {
+    m_lister.port = alsaOutput(&m_lister.error);
+}
+
+SystemMidiService::~SystemMidiService() = default;
+
+unsigned SystemMidiService::externalCount() {
+    if (!m_lister.port) return 0;
+    try {
+        m_lister.error.clear();
+        const unsigned count = m_lister.port->getPortCount();
+        return m_lister.error.empty() ? count : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+unsigned SystemMidiService::deviceCount() {
+    return 1 + externalCount();
+}
+
+std::optional<QString> SystemMidiService::deviceName(unsigned index) {
+    if (index == 0) {
+        const QString name = QStringLiteral("Marulet Synth");
+        if (m_synthProblem.isEmpty()) return name;
+        return name + QStringLiteral(" (no sound: ") + m_synthProblem + QStringLiteral(")");
+    }
+    if (index - 1 >= externalCount()) return std::nullopt;
+    try {
+        m_lister.error.clear();
+        const std::string name = m_lister.port->getPortName(index - 1);
+        if (!m_lister.error.empty() || name.empty()) return std::nullopt;
+        return QString::fromStdString(name);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<MidiHandle> SystemMidiService::open(unsigned index) {
+    auto device = std::make_unique<Device>();
+    try {
+        if (index == 0) {
+            auto synth = std::make_unique<EmbeddedSynth>(m_soundFonts);
+            if (!synth->isReady() || !synth->startAudio(m_audioDrivers)) {
+                m_synthProblem = synth->error();
+                return std::nullopt;
+            }
+            m_synthProblem.clear();
+            device->synth = std::move(synth);
+        } else {
+            if (index - 1 >= externalCount()) return std::nullopt;
+            device->port = alsaOutput(&device->error);
+            if (!device->port) return std::nullopt;
+            device->port->openPort(index - 1, kClientName);
+            if (!device->error.empty() || !device->port->isPortOpen()) return std::nullopt;
+        }
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const MidiHandle handle = m_next++;
+    m_open.emplace(handle, std::move(device));
+    return handle;
+}
+
+int SystemMidiService::send(MidiHandle handle, std::uint32_t message) {
+    const auto found = m_open.find(handle);
+    if (found == m_open.end()) return kInvalidHandle;
+    const int length = messageLength(message);
+    if (length == 0) return kBadMessage;
+    Device& device = *found->second;
+    if (device.synth) return device.synth->send(message) == 0 ? 0 : kSendFailed;
+
+    const unsigned char bytes[3] = {static_cast<unsigned char>(message & 0xFF),
+                                    static_cast<unsigned char>((message >> 8) & 0xFF),
+                                    static_cast<unsigned char>((message >> 16) & 0xFF)};
+    try {
+        device.error.clear();
+        device.port->sendMessage(bytes, static_cast<std::size_t>(length));
+    } catch (const std::exception&) {
+        return kSendFailed;
+    }
+    return device.error.empty() ? 0 : kSendFailed;
+}
+
+void SystemMidiService::close(MidiHandle handle) {
+    const auto found = m_open.find(handle);
+    if (found == m_open.end()) return;
+    if (found->second->port) {
+        try {
+            found->second->port->closePort();
+        } catch (const std::exception&) {
+            // The device is released with its object below either way.
+        }
+    }
+    m_open.erase(found);
+}
+
+int SystemMidiService::messageLength(std::uint32_t packed) {
+    const unsigned status = packed & 0xFF;
+    const unsigned data1 = (packed >> 8) & 0xFF;
+    const unsigned data2 = (packed >> 16) & 0xFF;
+    int length = 0;
+    if (status < 0x80) return 0;
+    if (status < 0xF0) {
+        const unsigned type = status & 0xF0;
+        length = (type == 0xC0 || type == 0xD0) ? 2 : 3;
+    } else {
+        switch (status) {
+        case 0xF1: // time code quarter frame
+        case 0xF3: // song select
+            length = 2;
+            break;
+        case 0xF2: // song position
+            length = 3;
+            break;
+        case 0xF6:
+        case 0xF8:
+        case 0xFA:
+        case 0xFB:
+        case 0xFC:
+        case 0xFE:
+        case 0xFF:
+            length = 1;
+            break;
+        default: // exclusive or undefined
+            return 0;
+        }
+    }
+    if (length >= 2 && data1 > 0x7F) return 0;
+    if (length == 3 && data2 > 0x7F) return 0;
+    return length;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sound/EmbeddedSynth.h"
+#include "sound/MidiOutService.h"
+
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <string>
+
+class RtMidiOut;
+
+// The MIDI outputs of this machine: index 0 is the built-in synthesizer,
+// 1 and up are the ALSA sequencer's output ports in RtMidi's order.
+class SystemMidiService : public MidiOutService {
+public:
+    static constexpr int kSendFailed = 1;    // the device refused or has gone
+    static constexpr int kInvalidHandle = 5; // no such open device
+    static constexpr int kBadMessage = 11;   // not a complete short message
+
+    explicit SystemMidiService(QStringList soundFonts = EmbeddedSynth::defaultSoundFonts(),
+                               QStringList audioDrivers = EmbeddedSynth::defaultAudioDrivers());
+    ~SystemMidiService() override;
+    SystemMidiService(const SystemMidiService&) = delete;
+    SystemMidiService& operator=(const SystemMidiService&) = delete;
+
+    unsigned deviceCount() override;
+    std::optional<QString> deviceName(unsigned index) override;
+    std::optional<MidiHandle> open(unsigned index) override;
+    int send(MidiHandle handle, std::uint32_t message) override;
+    void close(MidiHandle handle) override;
+
+    // The bytes a packed short message puts on the wire, or 0 when it is not
+    // a complete message (no status byte, a data byte with its top bit set,
+    // system exclusive, an undefined status).
+    static int messageLength(std::uint32_t packed);
+
+private:
+    struct Device {
+        std::unique_ptr<EmbeddedSynth> synth;
+        std::unique_ptr<RtMidiOut> port;
+        std::string error; // set by RtMidi's error callback; empty while all is well
+    };
+
+    unsigned externalCount();
+
+    QStringList m_soundFonts;
+    QStringList m_audioDrivers;
+    QString m_synthProblem; // why the last open of the synth failed
+    Device m_lister;        // lists the external ports; no port is opened on it
+    std::map<MidiHandle, std::unique_ptr<Device>> m_open;
+    MidiHandle m_next = 1;
+};
