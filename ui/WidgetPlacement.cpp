@@ -13,27 +13,21 @@ constexpr Qt::WindowStates kNotNormal =
 
 } // namespace
 
-QRect WidgetPlacement::normalFrame() const {
+QRect WidgetPlacement::normalBounds() const {
     if (m_restored) return *m_restored;
     QRect client = m_widget.normalGeometry();
     if (client.isEmpty()) client = m_widget.geometry();
-    const QRect frame = m_widget.frameGeometry();
-    const QRect inner = m_widget.geometry();
-    return QRect(client.x() - (inner.x() - frame.x()), client.y() - (inner.y() - frame.y()),
-                 client.width() + frame.width() - inner.width(),
-                 client.height() + frame.height() - inner.height());
+    const QPoint margin = m_widget.geometry().topLeft() - m_widget.frameGeometry().topLeft();
+    return QRect(client.topLeft() - margin, client.size());
 }
 
 void WidgetPlacement::setNormalGeometry(int left, int top, int width, int height) {
     m_restored.reset();
-    const QRect frame = m_widget.frameGeometry();
-    const QRect inner = m_widget.geometry();
     // Absurd stored values are kept within what a widget can hold.
     const auto coordinate = [](int v) { return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
     const auto size = [](int v) { return std::clamp(v, 1, QWIDGETSIZE_MAX); };
-    m_widget.resize(size(width - (frame.width() - inner.width())),
-                    size(height - (frame.height() - inner.height())));
-    m_widget.move(coordinate(left), coordinate(top)); // a window's pos includes its frame
+    m_widget.resize(size(width), size(height));
+    m_widget.move(coordinate(left), coordinate(top)); // a window's pos is its frame's
 }
 
 PlacedWindow::State WidgetPlacement::windowState() const {
@@ -49,7 +43,7 @@ void WidgetPlacement::setWindowState(State state) {
     switch (state) {
     case Normal:
         if (states & kNotNormal) {
-            const QRect bounds = normalFrame();
+            const QRect bounds = normalBounds();
             m_widget.setWindowState(states & ~kNotNormal);
             m_restored = bounds;
         }

@@ -9,16 +9,18 @@
 class QWidget;
 
 // The placement store's view of a real top-level widget and of the display
-// it opens on. Bounds are the outer frame's; until the window manager has
-// framed the window, the frame adds nothing.
+// it opens on. Bounds are the frame's position and the client area's size:
+// the frame's size is unknown until the window manager has framed the
+// window, and a stored size that included it would grow by the frame at
+// every start.
 class WidgetPlacement : public PlacedWindow, public PlacementScreen {
 public:
     explicit WidgetPlacement(QWidget& widget) : m_widget(widget) {}
 
-    int normalLeft() const override { return normalFrame().x(); }
-    int normalTop() const override { return normalFrame().y(); }
-    int normalWidth() const override { return normalFrame().width(); }
-    int normalHeight() const override { return normalFrame().height(); }
+    int normalLeft() const override { return normalBounds().x(); }
+    int normalTop() const override { return normalBounds().y(); }
+    int normalWidth() const override { return normalBounds().width(); }
+    int normalHeight() const override { return normalBounds().height(); }
     void setNormalGeometry(int left, int top, int width, int height) override;
 
     State windowState() const override;
@@ -34,7 +36,7 @@ public:
     int monitorCount() const override;
 
 private:
-    QRect normalFrame() const;
+    QRect normalBounds() const;
 
     QWidget& m_widget;
     // The normal bounds noted when the window leaves the maximised or
