@@ -52,6 +52,7 @@ TMaruletMainForm::TMaruletMainForm(const QString& settingsPath,
     connect(&Timer1, &QTimer::timeout, this, &TMaruletMainForm::Timer1Timer);
     connect(m_field, &FieldView::backgroundPressed, this, &TMaruletMainForm::FormMouseDown);
 
+    createMenus();
     FormCreate(settingsPath);
 }
 

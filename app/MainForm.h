@@ -6,11 +6,13 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class FieldView;
 class IniFile;
 class MidiOutService;
+class QAction;
 class QFileDialog;
 class QMenu;
 class QMenuBar;
@@ -44,6 +46,31 @@ public:
     void Timer1Timer();
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
 
+    // Commands of the menu bar and the context menu.
+    void AllOffActionExecute();
+    void AllZzzActionExecute();
+    void AllActActionExecute();
+    void RestoreActionExecute();
+    void RestoreActionUpdate();
+    void DefPosActionExecute();
+    void EnableGridActionExecute();
+    void EnableGridActionUpdate();
+    void FileLoadPosItemClick();
+    void FileSavePosItemClick();
+    void FileExitItemClick();
+    void SetGridSizeItemClick();
+    void OptionItemClick();
+    void DesignItemClick();
+    void HelpContentsItemClick();
+    void AboutItemClick();
+    void HelpGoWebItemClick();
+
+    // Modal choosers, replaceable so tests can answer them. A file dialog
+    // returns the chosen path or nothing; the text box returns the text, or
+    // the initial text when cancelled.
+    std::function<QString(QFileDialog&)> runFileDialog;
+    std::function<QString(const QString& caption, const QString& initial)> askText;
+
     FieldView* field() const { return m_field; }
     IniFile& settings() { return *iniFile; }
     MidiOutService& midiService() { return *m_midiService; }
@@ -53,6 +80,12 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QObject* ActionList1 = nullptr;
+    QAction* AllOffAction = nullptr;
+    QAction* AllZzzAction = nullptr;
+    QAction* AllActAction = nullptr;
+    QAction* RestoreAction = nullptr;
+    QAction* DefPosAction = nullptr;
+    QAction* EnableGridAction = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
     TOptionDlg* OptionDlg = nullptr;
@@ -74,6 +107,9 @@ private:
     void FormClose();
     void FormDestroy();
     void applyMaximisedMode();
+    void createMenus();
+    void updateActions();
+    void prepareLayoutDialog(QFileDialog& dialog, const QString& title);
 
     std::unique_ptr<IniFile> iniFile;
     std::unique_ptr<MidiOutService> m_midiService;
