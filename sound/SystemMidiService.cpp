@@ -2,7 +2,9 @@
 
 #include <RtMidi.h>
 #include <algorithm>
+#include <alsa/asoundlib.h>
 #include <exception>
+#include <unistd.h>
 
 namespace {
 constexpr const char* kClientName = "Marulet";
@@ -23,7 +25,8 @@ bool alsaCompiledIn() {
 // port is opened with no JACK server running. Without a sequencer device
 // RtMidi throws here, and there are no external ports.
 std::unique_ptr<RtMidiOut> alsaOutput(std::string* errorSink) {
-    if (!alsaCompiledIn()) return nullptr;
+    // RtMidi prints its complaint before it throws: look for the sequencer first.
+    if (!alsaCompiledIn() || ::access("/dev/snd/seq", R_OK | W_OK) != 0) return nullptr;
     try {
         auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
         out->setErrorCallback(&onRtMidiError, errorSink);
@@ -32,10 +35,15 @@ std::unique_ptr<RtMidiOut> alsaOutput(std::string* errorSink) {
         return nullptr;
     }
 }
+// The ALSA library prints its errors to the terminal (a missing card when the
+// synthesizer tries its ALSA driver); every failure that matters reaches the
+// user through the device's name instead.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 } // namespace
 
 SystemMidiService::SystemMidiService(QStringList soundFonts, QStringList audioDrivers)
     : m_soundFonts(std::move(soundFonts)), m_audioDrivers(std::move(audioDrivers)) {
+    snd_lib_error_set_handler(&quietAlsa);
     m_lister.port = alsaOutput(&m_lister.error);
 }
 
