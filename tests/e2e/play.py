@@ -1,0 +1,217 @@
+#!/usr/bin/python3
+"""Plays Marulet as a user would, on a private X server and sound server.
+
+Starts a PulseAudio with a null sink and Xvfb, runs a copy of the program in
+a fresh folder (so its settings file starts empty), Ctrl+clicks a piece,
+records the sink and checks that notes are heard; checks that a second copy
+exits at once with 255 while the first keeps playing; then asks the window to
+close as a window manager would and checks what the settings file holds.
+Only the processes started here are stopped, by their ids.
+
+Usage: play.py PATH-TO-MARULET
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from Xlib import X, display, protocol
+
+W, H = 1280, 800
+
+
+def log(msg):
+    print(f"e2e: {msg}", flush=True)
+
+
+def wait_until(predicate, timeout, what):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        result = predicate()
+        if result:
+            return result
+        time.sleep(0.1)
+    raise AssertionError(f"timed out waiting for {what}")
+
+
+class Session:
+    def __init__(self, exe):
+        self.tmp = tempfile.mkdtemp(prefix="marulet-e2e-")
+        self.procs = []
+        self.env = dict(os.environ)
+        runtime = os.path.join(self.tmp, "run")
+        os.makedirs(runtime, mode=0o700)
+        home = os.path.join(self.tmp, "home")
+        os.makedirs(home)
+        self.env.update(XDG_RUNTIME_DIR=runtime, HOME=home,
+                        XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                        PULSE_SERVER=f"unix:{runtime}/pulse.sock")
+        self.env.pop("QT_QPA_PLATFORM", None)
+        # A copy in a folder of its own: a portable install whose settings
+        # file starts out missing.
+        self.appdir = os.path.join(self.tmp, "app")
+        os.makedirs(self.appdir)
+        self.exe = os.path.join(self.appdir, "marulet")
+        shutil.copy2(exe, self.exe)
+        self.ini = os.path.join(self.appdir, "marulet.INI")
+
+    def start(self, args, **kw):
+        p = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL, **kw)
+        self.procs.append(p)
+        return p
+
+    def start_sound(self):
+        self.start(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+                    "--disallow-exit", "--disable-shm=yes",
+                    "-L", "module-null-sink sink_name=nullsink",
+                    "-L", "module-native-protocol-unix auth-anonymous=1 socket="
+                          + self.env["XDG_RUNTIME_DIR"] + "/pulse.sock"])
+        wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env,
+                                          capture_output=True).returncode == 0,
+                   15, "PulseAudio")
+
+    def start_display(self):
+        for n in range(90, 140):
+            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+                break
+        self.env["DISPLAY"] = f":{n}"
+        self.start(["Xvfb", f":{n}", "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"])
+        wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.env,
+                                          capture_output=True).returncode == 0
+                   if shutil.which("xdpyinfo") else os.path.exists(f"/tmp/.X11-unix/X{n}"),
+                   15, "Xvfb")
+        time.sleep(0.3)
+
+    def stop_all(self):
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                p.send_signal(signal.SIGTERM)
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def find_window(dpy, pid_hint_title="Marulet"):
+    root = dpy.screen().root
+    for w in root.query_tree().children:
+        try:
+            name = w.get_wm_name()
+            attrs = w.get_attributes()
+        except Exception:
+            continue
+        if name == pid_hint_title and attrs.map_state == X.IsViewable:
+            return w
+    return None
+
+
+def screenshot(session, path):
+    subprocess.run(["import", "-window", "root", "-depth", "8", path], env=session.env, check=True)
+
+
+def field_origin(session):
+    """Finds the top-left body (blue outline on black) in a screenshot."""
+    shot = os.path.join(session.tmp, "shot.ppm")
+    screenshot(session, shot)
+    with open(shot, "rb") as f:
+        data = f.read()
+    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
+    w, h = int(m.group(1)), int(m.group(2))
+    px = data[m.end():]
+    for y in range(h):
+        row = px[y * w * 3:(y + 1) * w * 3]
+        for x in range(w):
+            r, g, b = row[3 * x], row[3 * x + 1], row[3 * x + 2]
+            if b > 120 and r < 80 and g < 80:
+                return x, y  # the first satellite's top edge
+    raise AssertionError("no piece seen on the screen")
+
+
+def record(session, seconds):
+    wav = os.path.join(session.tmp, f"rec{time.monotonic_ns()}.wav")
+    rec = session.start(["parec", "-d", "nullsink.monitor", "--latency-msec=50",
+                         "--file-format=wav", wav])
+    time.sleep(seconds)
+    rec.send_signal(signal.SIGINT)
+    rec.wait(5)
+    stat = subprocess.run(["sox", wav, "-n", "stat"], capture_output=True, text=True).stderr
+    rms = float(re.search(r"RMS\s+amplitude:\s+([0-9.]+)", stat).group(1))
+    return rms
+
+
+def main():
+    exe = os.path.abspath(sys.argv[1])
+    s = Session(exe)
+    try:
+        s.start_sound()
+        s.start_display()
+        app = s.start([s.exe])
+        dpy = display.Display(s.env["DISPLAY"])
+        win = wait_until(lambda: find_window(dpy), 20, "the main window")
+        time.sleep(1.0)
+        log("window is up")
+
+        quiet = record(s, 1.5)
+        log(f"before any click: RMS {quiet}")
+        assert quiet < 0.001, "sound before any piece was excited"
+
+        # Satellite 2 of piece 0 sits at (33, 33) of the field; piece 24's
+        # body is 247 pixels right and below that, its centre 12 more.
+        sx, sy = field_origin(s)
+        cx, cy = sx - 33 + 280 + 12, sy - 33 + 280 + 12
+        log(f"field origin at ({sx - 33}, {sy - 33}); Ctrl+click at ({cx}, {cy})")
+        xdo = ["xdotool"]
+        subprocess.run(xdo + ["mousemove", str(cx), str(cy)], env=s.env, check=True)
+        for _ in range(3):
+            subprocess.run(xdo + ["keydown", "ctrl", "click", "1", "keyup", "ctrl"],
+                           env=s.env, check=True)
+            time.sleep(0.1)
+        # Rates of 3 per tick reach 255 in about 86 ticks: a note within 5 s.
+        time.sleep(4.5)
+        loud = record(s, 4.0)
+        log(f"after the Ctrl+click: RMS {loud}")
+        assert loud > 0.001, "no notes heard after exciting a piece"
+
+        t0 = time.monotonic()
+        second = subprocess.run([s.exe], env=s.env, capture_output=True, timeout=20)
+        took = time.monotonic() - t0
+        log(f"second copy exited with {second.returncode} after {took:.2f} s")
+        assert second.returncode == 255, "a second copy must exit with 255"
+        assert took < 5, "a second copy must exit at once"
+        assert app.poll() is None, "the first copy must keep running"
+        still = record(s, 3.0)
+        log(f"first copy still playing: RMS {still}")
+        assert still > 0.001, "the first copy stopped playing"
+
+        # Close as a window manager would: WM_DELETE_WINDOW.
+        protocols = dpy.intern_atom("WM_PROTOCOLS")
+        delete = dpy.intern_atom("WM_DELETE_WINDOW")
+        event = protocol.event.ClientMessage(window=win, client_type=protocols,
+                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        win.send_event(event)
+        dpy.flush()
+        code = app.wait(20)
+        log(f"program closed with exit code {code}")
+        assert code == 0
+
+        with open(s.ini, encoding="utf-8") as f:
+            text = f.read()
+        sections = set(re.findall(r"^\[([^\]]+)\]", text, re.M))
+        for name in [f"Piece{i}" for i in range(49)] + ["General", "Param", "Color", "Design", "Sound"]:
+            assert name in sections, f"[{name}] missing from the settings file"
+        assert re.search(r"^Prg_00=13$", text, re.M), "Prg_00=13 missing"
+        log("settings file holds every section")
+        print("e2e: 1 passed, 0 failed")
+    finally:
+        s.stop_all()
+
+
+if __name__ == "__main__":
+    main()
