@@ -50,6 +50,11 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
         // Load sample data when a preset is first used, not all of it up front.
         fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
         fluid_settings_setnum(m_settings, "synth.sample-rate", kSampleRate);
+        // Larger audio periods: the default of 64 frames wakes the sound
+        // server's thread hundreds of times a second. Notes start on 50 ms
+        // ticks, so about 46 ms of buffer is not heard as lag.
+        fluid_settings_setint(m_settings, "audio.period-size", 1024);
+        fluid_settings_setint(m_settings, "audio.periods", 2);
         m_synth = new_fluid_synth(m_settings);
     }
     if (!m_synth) {
