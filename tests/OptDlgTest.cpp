@@ -1,0 +1,477 @@
+#include "sound/OptDlg.h"
+#include "app/Global.h"
+#include "sound/RecordingMidiService.h"
+#include "sound/TMidiPort.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QSlider>
+#include <QTest>
+#include <array>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Recorded devices, some of whose names cannot be read.
+class Devices : public RecordingMidiService {
+public:
+    using RecordingMidiService::RecordingMidiService;
+    std::optional<QString> deviceName(unsigned index) override {
+        if (std::find(unreadable.begin(), unreadable.end(), index) != unreadable.end())
+            return std::nullopt;
+        return RecordingMidiService::deviceName(index);
+    }
+    std::vector<unsigned> unreadable;
+};
+
+using Bytes = std::array<int, 3>;
+
+// The dialog over a port that start-up has opened and programmed.
+class OptDlgTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Devices> service;
+    std::unique_ptr<TOptionDlg> dlg;
+    QLocale savedLocale;
+
+    OptDlgTest() {
+        resetPrm();
+        prm.Volume = 90;
+        prm.Reach = 100;
+        prm.ActiveLv = 1.0;
+        prm.ActivePtn = 0;
+    }
+
+    ~OptDlgTest() override {
+        dlg.reset();
+        midiPort.reset();
+        service.reset();
+        resetPrm();
+        QLocale::setDefault(savedLocale);
+    }
+
+    void makePort(QStringList names = {QStringLiteral("Marulet Synth"), QStringLiteral("Port A"),
+                                       QStringLiteral("Port B")},
+                  std::uint32_t device = 0, std::array<int, 4> programs = {12, 5, 48, 73}) {
+        service = std::make_unique<Devices>(std::move(names));
+        midiPort = std::make_unique<TMidiPort>(*service);
+        midiPort->deviceId = device;
+        midiPort->Open();
+        for (int channel = 0; channel < 4; ++channel) {
+            midiPort->ProgramChange(channel, programs[channel]);
+            midiPort->SetVolume(channel, prm.Volume);
+        }
+    }
+
+    TOptionDlg& build() {
+        dlg = std::make_unique<TOptionDlg>();
+        return *dlg;
+    }
+
+    TOptionDlg& show() {
+        if (!dlg) build();
+        service->messages.clear();
+        dlg->show();
+        return *dlg;
+    }
+
+    void reopen() {
+        dlg->close();
+        dlg->show();
+    }
+
+    // What a user's choice in the drop-down does.
+    static void pick(QComboBox* list, int index) {
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+
+    std::vector<Bytes> sent() const {
+        std::vector<Bytes> out;
+        for (const auto& m : service->messages)
+            out.push_back({m.status(), m.data1(), m.data2()});
+        return out;
+    }
+
+    static std::vector<Bytes> volumes(int value) {
+        return {{0xB0, 7, value}, {0xB1, 7, value}, {0xB2, 7, value}, {0xB3, 7, value}};
+    }
+
+    static QStringList items(const QComboBox* list) {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->itemText(i);
+        return out;
+    }
+};
+
+TEST_F(OptDlgTest, TheWindowIsAFixedAlwaysOnTopDialogWithTheLaidOutControls) {
+    makePort();
+    TOptionDlg& d = build();
+    EXPECT_EQ(d.objectName(), QStringLiteral("OptionDlg"));
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("サウンド/パラメータ"));
+    EXPECT_EQ(d.size(), QSize(251, 302));
+    EXPECT_EQ(d.minimumSize(), d.maximumSize());
+    EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(d.isModal());
+    EXPECT_EQ(d.pos(), QPoint(414, 433));
+    EXPECT_EQ(d.helpContext(), 3);
+    EXPECT_EQ(d.property("helpContext").toInt(), 3);
+    EXPECT_TRUE(d.findChildren<QAbstractButton*>().isEmpty()); // no OK, no Cancel
+
+    struct Placed {
+        QWidget* widget;
+        QWidget* parent;
+        QRect geometry;
+    };
+    const Placed boxes[] = {
+        {d.GroupBox1, &d, {7, 2, 237, 167}},
+        {d.MidiDevCmbBox, d.GroupBox1, {69, 14, 161, 21}},
+        {d.PrgCmbBox1, d.GroupBox1, {69, 43, 161, 21}},
+        {d.PrgCmbBox2, d.GroupBox1, {69, 64, 161, 21}},
+        {d.PrgCmbBox3, d.GroupBox1, {69, 85, 161, 21}},
+        {d.PrgCmbBox4, d.GroupBox1, {69, 106, 161, 21}},
+        {d.VolTrackBar, d.GroupBox1, {98, 133, 132, 30}},
+        {d.GroupBox2, &d, {7, 180, 237, 114}},
+        {d.ReachTrackBar, d.GroupBox2, {98, 14, 132, 28}},
+        {d.ActLvTrackBar, d.GroupBox2, {98, 45, 132, 28}},
+        {d.ResPtnComboBox, d.GroupBox2, {82, 81, 141, 21}},
+    };
+    for (const Placed& p : boxes) {
+        EXPECT_EQ(p.widget->parentWidget(), p.parent) << p.geometry.x() << "," << p.geometry.y();
+        EXPECT_EQ(p.widget->geometry(), p.geometry);
+    }
+    EXPECT_EQ(d.GroupBox1->title(), QStringLiteral("MIDI"));
+    EXPECT_EQ(d.GroupBox2->title(), QStringLiteral("パラメータ"));
+
+    struct Caption {
+        QLabel* label;
+        QWidget* parent;
+        QPoint at;
+        QString text;
+    };
+    const Caption captions[] = {
+        {d.Label5, d.GroupBox1, {21, 17}, QStringLiteral("デバイス")},
+        {d.Label1, d.GroupBox1, {28, 46}, QStringLiteral("音色1")},
+        {d.Label2, d.GroupBox1, {28, 67}, QStringLiteral("音色2")},
+        {d.Label3, d.GroupBox1, {28, 88}, QStringLiteral("音色3")},
+        {d.Label4, d.GroupBox1, {28, 109}, QStringLiteral("音色4")},
+        {d.Label6, d.GroupBox1, {41, 139}, QStringLiteral("音量")},
+        {d.Label_volume, d.GroupBox1, {76, 139}, QStringLiteral("000")},
+        {d.Label7, d.GroupBox2, {14, 21}, QStringLiteral("到達距離")},
+        {d.Label_reach, d.GroupBox2, {76, 21}, QString()},
+        {d.Label9, d.GroupBox2, {15, 52}, QStringLiteral("高まり速度")},
+        {d.Label_actLv, d.GroupBox2, {77, 52}, QString()},
+        {d.Label8, d.GroupBox2, {15, 84}, QStringLiteral("反応パターン")},
+    };
+    for (const Caption& c : captions) {
+        EXPECT_EQ(c.label->parentWidget(), c.parent) << c.text.toStdString();
+        EXPECT_EQ(c.label->pos(), c.at) << c.text.toStdString();
+        if (!c.text.isEmpty()) {
+            EXPECT_EQ(c.label->text(), c.text);
+        }
+    }
+    const QFont volumeFont = d.Label6->font();
+    ASSERT_GE(volumeFont.families().size(), 2);
+    EXPECT_EQ(volumeFont.families()[0], QStringLiteral("ＭＳ Ｐゴシック"));
+    EXPECT_EQ(volumeFont.families()[1], QStringLiteral("Noto Sans CJK JP"));
+    EXPECT_EQ(volumeFont.pixelSize(), 13);
+    EXPECT_NE(d.Label5->font().families().value(0), QStringLiteral("ＭＳ Ｐゴシック"));
+
+    // Once filled, every caption and number stays clear of the control to its right.
+    prm.Reach = 300;
+    prm.ActiveLv = 8.0;
+    prm.Volume = 127;
+    d.show();
+    const std::pair<QLabel*, int> rightEdges[] = {
+        {d.Label5, 69},      {d.Label1, 69}, {d.Label2, 69},       {d.Label3, 69},
+        {d.Label4, 69},      {d.Label6, 76}, {d.Label_volume, 98}, {d.Label7, 76},
+        {d.Label_reach, 98}, {d.Label9, 77}, {d.Label_actLv, 98},  {d.Label8, 82},
+    };
+    for (const auto& [label, limit] : rightEdges)
+        EXPECT_LT(label->geometry().right(), limit) << label->text().toStdString();
+    d.hide();
+
+    // Closing hides; Escape does not, since there is no Cancel.
+    QPointer<TOptionDlg> alive(&d);
+    d.show();
+    ASSERT_TRUE(d.isVisible());
+    QTest::keyClick(&d, Qt::Key_Escape);
+    EXPECT_TRUE(d.isVisible());
+    d.close();
+    ASSERT_TRUE(alive);
+    EXPECT_TRUE(d.isHidden());
+}
+
+TEST_F(OptDlgTest, SlidersHaveTheirRangesTicksStepsAndKeyboardOrder) {
+    makePort();
+    TOptionDlg& d = show();
+    struct Range {
+        QSlider* slider;
+        int minimum, maximum, tick;
+    };
+    for (const Range& r : {Range{d.VolTrackBar, 0, 127, 8}, Range{d.ReachTrackBar, 50, 300, 25},
+                           Range{d.ActLvTrackBar, 50, 800, 94}}) {
+        EXPECT_EQ(r.slider->orientation(), Qt::Horizontal);
+        EXPECT_EQ(r.slider->minimum(), r.minimum);
+        EXPECT_EQ(r.slider->maximum(), r.maximum);
+        EXPECT_EQ(r.slider->tickInterval(), r.tick);
+        EXPECT_EQ(r.slider->tickPosition(), QSlider::TicksBelow);
+    }
+
+    // Arrows move by 1, Page Up by 2, and each move is sent like a drag.
+    service->messages.clear();
+    QTest::keyClick(d.VolTrackBar, Qt::Key_Right);
+    EXPECT_EQ(prm.Volume, 91);
+    EXPECT_EQ(d.Label_volume->text(), QStringLiteral("91"));
+    EXPECT_EQ(sent(), volumes(91));
+    QTest::keyClick(d.ReachTrackBar, Qt::Key_PageUp);
+    EXPECT_EQ(prm.Reach, 102);
+
+    // Tab walks the first group, then the second.
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    d.MidiDevCmbBox->setFocus();
+    const QWidget* expected[] = {d.MidiDevCmbBox,  d.PrgCmbBox1,   d.PrgCmbBox2,    d.PrgCmbBox3,
+                                 d.PrgCmbBox4,     d.VolTrackBar,  d.ReachTrackBar, d.ActLvTrackBar,
+                                 d.ResPtnComboBox, d.MidiDevCmbBox};
+    for (const QWidget* w : expected) {
+        EXPECT_EQ(QApplication::focusWidget(), w) << w->metaObject()->className();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+}
+
+TEST_F(OptDlgTest, ListsHoldTheDevicesThePrgNamesAndThePatterns) {
+    makePort(
+        {QStringLiteral("Marulet Synth"), QStringLiteral("Broken"), QStringLiteral("USB Keys")});
+    service->unreadable = {1};
+    TOptionDlg& d = build();
+    EXPECT_EQ(items(d.MidiDevCmbBox),
+              (QStringList{QStringLiteral("Marulet Synth"), QStringLiteral("<none>"),
+                           QStringLiteral("USB Keys")}));
+
+    for (QComboBox* list : {d.PrgCmbBox1, d.PrgCmbBox2, d.PrgCmbBox3, d.PrgCmbBox4}) {
+        const QStringList names = items(list);
+        ASSERT_EQ(names.size(), 128);
+        EXPECT_EQ(names[0], QStringLiteral("Grand Pf"));
+        EXPECT_EQ(names[12], QStringLiteral("Marimba"));
+        EXPECT_EQ(names[33], QStringLiteral("E.Bass(Fingar)"));
+        EXPECT_EQ(names[87], QStringLiteral("Lead8 Bass+Ld"));
+        EXPECT_EQ(names[127], QStringLiteral("Gunshot"));
+        for (const QString& name : names) {
+            EXPECT_FALSE(name.isEmpty());
+            EXPECT_LE(name.size(), 31);
+            for (QChar c : name)
+                EXPECT_LT(c.unicode(), 128) << name.toStdString();
+        }
+    }
+    EXPECT_EQ(items(d.ResPtnComboBox),
+              (QStringList{"1", "2 (1の前後反対)", "3", "4 (3の前後反対)", "ランダムに 1 または 2",
+                           "ランダムに 3 または 4", "ランダムに 1 ～ 4"}));
+}
+
+TEST_F(OptDlgTest, WithNoDeviceTheListIsEmptyAndTheRestWorks) {
+    makePort({});
+    TOptionDlg& d = show();
+    EXPECT_EQ(d.MidiDevCmbBox->count(), 0);
+    EXPECT_EQ(d.MidiDevCmbBox->currentIndex(), -1);
+    EXPECT_EQ(d.VolTrackBar->value(), 90);
+    d.VolTrackBar->setValue(64);
+    EXPECT_EQ(prm.Volume, 64);
+    EXPECT_TRUE(service->messages.empty()); // the port is closed
+    pick(d.PrgCmbBox3, 40);
+    EXPECT_EQ(midiPort->programs[2], 40);
+}
+
+TEST_F(OptDlgTest, ShowingLoadsTheCurrentValuesAndRunsOnlySliderHandlers) {
+    prm.Reach = 150;
+    prm.ActiveLv = 1.25;
+    prm.ActivePtn = 3;
+    makePort({QStringLiteral("Marulet Synth"), QStringLiteral("Port A")}, 1);
+    TOptionDlg& d = show();
+    EXPECT_EQ(d.MidiDevCmbBox->currentIndex(), 1);
+    EXPECT_EQ(d.PrgCmbBox1->currentIndex(), 12);
+    EXPECT_EQ(d.PrgCmbBox2->currentIndex(), 5);
+    EXPECT_EQ(d.PrgCmbBox3->currentIndex(), 48);
+    EXPECT_EQ(d.PrgCmbBox4->currentIndex(), 73);
+    EXPECT_EQ(d.Label_volume->text(), QStringLiteral("90"));
+    EXPECT_EQ(d.Label_reach->text(), QStringLiteral("150"));
+    EXPECT_EQ(d.Label_actLv->text(), QStringLiteral("1.3"));
+    EXPECT_EQ(d.ReachTrackBar->value(), 150);
+    EXPECT_EQ(d.ActLvTrackBar->value(), 125);
+    EXPECT_EQ(d.ResPtnComboBox->currentIndex(), 3);
+    // The volume slider moved from 0, so its handler sent the volume; the
+    // lists sent nothing.
+    EXPECT_EQ(sent(), volumes(90));
+    EXPECT_EQ(d.Label_volume->size(), d.Label_volume->sizeHint()); // sized to its text
+    EXPECT_EQ(prm.ActivePtn, 3);
+
+    // Showing again with nothing changed moves nothing and sends nothing.
+    service->messages.clear();
+    reopen();
+    EXPECT_TRUE(service->messages.empty());
+    // The values are read afresh on every showing.
+    d.close();
+    prm.Reach = 250;
+    d.show();
+    EXPECT_EQ(d.ReachTrackBar->value(), 250);
+    EXPECT_EQ(d.Label_reach->text(), QStringLiteral("250"));
+}
+
+TEST_F(OptDlgTest, ShowingClampsOutOfRangeNumbersIntoTheRecord) {
+    prm.Volume = 200;
+    prm.Reach = 20;
+    prm.ActiveLv = 20.0;
+    makePort();
+    TOptionDlg& d = show();
+    EXPECT_EQ(d.VolTrackBar->value(), 127);
+    EXPECT_EQ(d.Label_volume->text(), QStringLiteral("127"));
+    EXPECT_EQ(prm.Volume, 127);
+    EXPECT_EQ(sent(), volumes(127));
+    EXPECT_EQ(prm.Reach, 50);
+    EXPECT_EQ(d.Label_reach->text(), QStringLiteral("50"));
+    EXPECT_EQ(prm.ActiveLv, 8.0);
+    EXPECT_EQ(d.Label_actLv->text(), QStringLiteral("8.0"));
+
+    // Absurd values land at an end too.
+    d.close();
+    prm.Volume = -5;
+    prm.ActiveLv = std::nan("");
+    d.show();
+    EXPECT_EQ(prm.Volume, 0);
+    EXPECT_EQ(prm.ActiveLv, 0.5);
+    EXPECT_EQ(d.Label_actLv->text(), QStringLiteral("0.5"));
+}
+
+TEST_F(OptDlgTest, OutOfRangeSelectionsShowNothingAndKeepTheStoredValue) {
+    prm.ActivePtn = 9;
+    makePort({QStringLiteral("Marulet Synth")}, 5, {0, 200, -1, 127});
+    TOptionDlg& d = show();
+    EXPECT_EQ(d.ResPtnComboBox->currentIndex(), -1);
+    EXPECT_EQ(prm.ActivePtn, 9);
+    EXPECT_EQ(d.MidiDevCmbBox->currentIndex(), -1);
+    EXPECT_EQ(midiPort->deviceId, 5u);
+    EXPECT_EQ(d.PrgCmbBox2->currentIndex(), -1);
+    EXPECT_EQ(d.PrgCmbBox3->currentIndex(), -1);
+    EXPECT_EQ(d.PrgCmbBox4->currentIndex(), 127);
+    EXPECT_EQ(midiPort->programs[1], 200);
+    EXPECT_EQ(midiPort->programs[2], -1);
+}
+
+TEST_F(OptDlgTest, EveryRisingSpeedPositionSurvivesReopening) {
+    makePort();
+    TOptionDlg& d = show();
+    d.ActLvTrackBar->setValue(57);
+    EXPECT_DOUBLE_EQ(prm.ActiveLv, 0.57); // 57 x 0.01, a hair above 0.57
+    EXPECT_EQ(d.Label_actLv->text(), QStringLiteral("0.6"));
+    for (int position = 50; position <= 800; ++position) {
+        d.ActLvTrackBar->setValue(position);
+        const double stored = prm.ActiveLv;
+        EXPECT_EQ(stored, position * 0.01);
+        d.ActLvTrackBar->setValue(position == 50 ? 51 : 50); // so that showing must move it back
+        prm.ActiveLv = stored;
+        reopen();
+        EXPECT_EQ(d.ActLvTrackBar->value(), position);
+        EXPECT_EQ(prm.ActiveLv, stored);
+    }
+}
+
+TEST_F(OptDlgTest, RisingSpeedIsShownWithOneDecimalInTheLocalesSeparator) {
+    const QLocale c = QLocale::c();
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(1.0, c), QStringLiteral("1.0"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(0.5, c), QStringLiteral("0.5"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(8.0, c), QStringLiteral("8.0"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(1.25, c), QStringLiteral("1.3"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(0.57, c), QStringLiteral("0.6"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(0.55, c), QStringLiteral("0.6"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(7.95, c), QStringLiteral("8.0"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(1.249, c), QStringLiteral("1.3")); // 1.25 first
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(9.996, c), QStringLiteral("10.0"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(12.34, c), QStringLiteral("12.3"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(0.04, c), QStringLiteral("0.0"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(0.0, c), QStringLiteral("0.0"));
+    EXPECT_EQ(TOptionDlg::formatRisingSpeed(-1.25, c), QStringLiteral("-1.3"));
+    EXPECT_FALSE(TOptionDlg::formatRisingSpeed(1e300, c).isEmpty());
+
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    makePort();
+    TOptionDlg& d = show();
+    EXPECT_EQ(d.Label_actLv->text(), QStringLiteral("1,0"));
+    d.ActLvTrackBar->setValue(125);
+    EXPECT_EQ(d.Label_actLv->text(), QStringLiteral("1,3"));
+}
+
+TEST_F(OptDlgTest, PickingADeviceSilencesTheOldOneBeforeProgrammingTheNew) {
+    makePort();
+    TOptionDlg& d = show();
+    const MidiHandle old = *midiPort->handle;
+    service->messages.clear();
+
+    QTest::keyClick(d.MidiDevCmbBox, Qt::Key_Down); // device 0 -> 1, as the user would
+    ASSERT_EQ(d.MidiDevCmbBox->currentIndex(), 1);
+    EXPECT_EQ(midiPort->deviceId, 1u);
+    ASSERT_TRUE(midiPort->handle);
+    const MidiHandle fresh = *midiPort->handle;
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(service->closed, std::vector<MidiHandle>{old});
+    EXPECT_EQ(service->opened, (std::vector<unsigned>{0, 1}));
+
+    std::vector<Bytes> expected;
+    for (int channel = 0; channel < 16; ++channel)
+        expected.push_back({0xB0 + channel, 123, 0});
+    const std::vector<Bytes> reprogram = {{0xC0, 12, 0}, {0xB0, 7, 90}, {0xC1, 5, 0},
+                                          {0xB1, 7, 90}, {0xC2, 48, 0}, {0xB2, 7, 90},
+                                          {0xC3, 73, 0}, {0xB3, 7, 90}};
+    expected.insert(expected.end(), reprogram.begin(), reprogram.end());
+    EXPECT_EQ(sent(), expected);
+    for (std::size_t i = 0; i < service->messages.size(); ++i)
+        EXPECT_EQ(service->messages[i].handle, i < 16 ? old : fresh) << i;
+
+    // Picking the same device again runs the whole change again.
+    service->messages.clear();
+    pick(d.MidiDevCmbBox, 1);
+    EXPECT_EQ(sent(), expected);
+    EXPECT_EQ(service->opened, (std::vector<unsigned>{0, 1, 1}));
+
+    // A device that does not open leaves the port closed and the choice shown.
+    service->failing = {2};
+    service->messages.clear();
+    pick(d.MidiDevCmbBox, 2);
+    EXPECT_EQ(service->messages.size(), 16u);
+    EXPECT_FALSE(midiPort->isOpen());
+    EXPECT_EQ(midiPort->deviceId, 2u);
+    EXPECT_EQ(d.MidiDevCmbBox->currentIndex(), 2);
+    EXPECT_EQ(midiPort->programs[3], 73);
+}
+
+TEST_F(OptDlgTest, ProgramVolumeReachAndPatternChangesGoStraightThrough) {
+    makePort();
+    TOptionDlg& d = show();
+    service->messages.clear();
+    pick(d.PrgCmbBox2, 12); // "Marimba" in the second list
+    EXPECT_EQ(sent(), (std::vector<Bytes>{{0xC1, 12, 0}}));
+    EXPECT_EQ(midiPort->programs[1], 12);
+    EXPECT_EQ(midiPort->programs[0], 12);
+    EXPECT_EQ(midiPort->programs[2], 48);
+
+    service->messages.clear();
+    d.VolTrackBar->setValue(100);
+    EXPECT_EQ(prm.Volume, 100);
+    EXPECT_EQ(d.Label_volume->text(), QStringLiteral("100"));
+    EXPECT_EQ(sent(), volumes(100));
+
+    service->messages.clear();
+    d.ReachTrackBar->setValue(225);
+    pick(d.ResPtnComboBox, 6);
+    EXPECT_EQ(prm.Reach, 225);
+    EXPECT_EQ(d.Label_reach->text(), QStringLiteral("225"));
+    EXPECT_EQ(prm.ActivePtn, 6);
+    EXPECT_TRUE(service->messages.empty());
+}
+
+} // namespace
