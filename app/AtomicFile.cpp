@@ -67,13 +67,14 @@ bool hasWriteBit(const struct stat& st) {
 bool writeFileAtomically(const QString& path, std::string_view bytes, QString& error) {
     const auto fail = [&](const QString& reason) {
         error = QStringLiteral("Cannot save %1: %2. The file keeps its previous content.")
-                    .arg(path.isEmpty() ? QStringLiteral("(no file name)")
-                                        : QDir::toNativeSeparators(path),
-                         reason);
+                    .arg(QDir::toNativeSeparators(path), reason);
         return false;
     };
     const QFileInfo info(path);
-    if (path.isEmpty() || info.fileName().isEmpty()) return fail(QStringLiteral("no file name"));
+    if (path.isEmpty() || info.fileName().isEmpty()) {
+        error = QStringLiteral("Cannot save: no file name was given. Nothing was written.");
+        return false;
+    }
 
     const QString dirPath = info.absolutePath();
     const QByteArray dir = QFile::encodeName(dirPath);

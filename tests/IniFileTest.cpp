@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -334,6 +335,19 @@ TEST_F(IniFileTest, AFullDiskKeepsTheOldFileAndSaysWhy) {
     EXPECT_TRUE(ini->lastError().contains(path)) << qPrintable(ini->lastError());
     EXPECT_EQ(readBytes(path), original);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(IniFileTest, NoFileNameOrAFolderInTheWayIsReportedNotFatal) {
+    for (const QString& where : {QString(), dir.path()}) {
+        IniFile ini(where);
+        EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 3), 3);
+        ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 4);
+        EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 3), 4);
+        EXPECT_FALSE(ini.flush());
+        EXPECT_TRUE(ini.lastError().startsWith(QStringLiteral("Cannot save")))
+            << qPrintable(ini.lastError());
+    }
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
 }
 
 // --- crash safety ----------------------------------------------------------
