@@ -9,10 +9,27 @@
 
 #include <cstdio>
 #include <random>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define MARULET_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MARULET_ASAN 1
+#endif
+#endif
+
 namespace {
+
+// AddressSanitizer keeps up to 256 MB of freed memory in quarantine; a
+// picture of the claimed 1.6 GB would still show.
+#ifdef MARULET_ASAN
+constexpr long long kGrowthLimit = 400LL * 1024 * 1024;
+#else
+constexpr long long kGrowthLimit = 50LL * 1024 * 1024;
+#endif
 
 long long residentBytes() {
     long long size = 0, resident = 0;
@@ -60,7 +77,7 @@ protected:
         const long long growth = residentBytes() - startBytes;
         RecordProperty("ResidentGrowthKiB", std::to_string(growth / 1024));
         std::printf("resident memory growth: %lld KiB\n", growth / 1024);
-        EXPECT_LT(growth, 50LL * 1024 * 1024);
+        EXPECT_LT(growth, kGrowthLimit);
     }
 
     std::vector<Sample> samples() const {
@@ -130,8 +147,19 @@ TEST_F(MalformedPictures, AHugeClaimedSizeFailsWithoutAllocatingIt) {
         const QByteArray huge = withClaimedSize(s.data, s.format, 20000, 20000);
         ASSERT_NE(huge, s.data) << s.name;
         put(s.name, huge);
-        EXPECT_EQ(load(s.name), Outcome::Failed) << s.name;
-        EXPECT_LT(residentBytes() - startBytes, 50LL * 1024 * 1024) << s.name;
+        QImage image;
+        try {
+            LoadPictureFile(&image, s.name, home);
+            ADD_FAILURE() << s.name << " was read";
+        } catch (const PictureError& e) {
+            // Qt's BMP reader refuses such a header outright and reports no size.
+            if (s.format != QByteArray("BMP")) {
+                EXPECT_NE(std::string(e.what()).find("20000 x 20000"), std::string::npos)
+                    << e.what();
+            }
+        }
+        EXPECT_TRUE(image.isNull());
+        EXPECT_LT(residentBytes() - startBytes, kGrowthLimit) << s.name;
     }
 }
 

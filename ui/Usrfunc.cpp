@@ -59,7 +59,19 @@ QImage decode(const QString& file, const QByteArray& format) {
         reader.setAutoDetectImageFormat(false);
         const int limit = reader.allocationLimit();
         if (limit <= 0 || limit > kAllocationLimitMb) reader.setAllocationLimit(kAllocationLimitMb);
-        if (!reader.read(&picture)) fail(file, format, reader.errorString());
+        const QSize claimed = reader.size(); // from the header alone
+        if (!reader.read(&picture)) {
+            const qint64 bytes = qint64(claimed.width()) * claimed.height() * 4;
+            if (claimed.isValid() && bytes > qint64(reader.allocationLimit()) * 1024 * 1024)
+                fail(file, format,
+                     QStringLiteral("%1 (the picture claims %2 x %3 pixels, more than the %4 MB "
+                                    "a picture may take)")
+                         .arg(reader.errorString())
+                         .arg(claimed.width())
+                         .arg(claimed.height())
+                         .arg(reader.allocationLimit()));
+            fail(file, format, reader.errorString());
+        }
     }
     QFile data(file);
     if (!data.open(QIODevice::ReadOnly)) fail(file, format, data.errorString());
