@@ -190,7 +190,12 @@ void TMaruletMainForm::applyMaximisedMode() {
 }
 
 void TMaruletMainForm::keyPressEvent(QKeyEvent* event) {
-    setAppCursor(ModifierCursor(event->modifiers()));
+    // X11 reports the modifiers as they were before this key went down, so a
+    // modifier key's own press adds itself.
+    Qt::KeyboardModifiers shift = event->modifiers();
+    if (event->key() == Qt::Key_Shift) shift |= Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Control) shift |= Qt::ControlModifier;
+    setAppCursor(ModifierCursor(shift));
     QMainWindow::keyPressEvent(event);
 }
 

@@ -9,6 +9,7 @@ MaruletApplication::MaruletApplication(int& argc, char** argv) : QApplication(ar
     setApplicationDisplayName(QStringLiteral("Marulet"));
     setOrganizationName(QStringLiteral("Marulet"));
     setDesktopFileName(QStringLiteral("io.github.marulet.Marulet"));
+    Q_INIT_RESOURCE(marulet); // the icon lives in a static library
     setWindowIcon(QIcon(QStringLiteral(":/marulet/icon.png")));
 }
 

@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 void CursorTable::loadPieceCursors() {
+    Q_INIT_RESOURCE(marulet); // the pictures live in a static library
     const std::pair<int, const char*> resources[] = {
         {crMovePiece, ":/marulet/cursors/IDC_MOV_PIECE.xpm"},
         {crTurnPiece, ":/marulet/cursors/IDC_ROT_PIECE.xpm"},
