@@ -32,6 +32,7 @@ TMaruletMainForm::TMaruletMainForm(const QString& settingsPath,
     MaruletMainForm = this;
     setObjectName(QStringLiteral("MaruletMainForm"));
     setWindowTitle(QStringLiteral("Marulet"));
+    setProperty("helpContext", 1); // F1 here opens the topic on playing the field
     m_field = new FieldView(this);
     setCentralWidget(m_field);
     m_field->resize(597, 377);

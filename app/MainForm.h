@@ -10,6 +10,7 @@
 #include <memory>
 
 class FieldView;
+class HelpWindow;
 class IniFile;
 class MidiOutService;
 class QAction;
@@ -64,6 +65,10 @@ public:
     void HelpContentsItemClick();
     void AboutItemClick();
     void HelpGoWebItemClick();
+    // F1: the topic of the highlighted menu item or of the active window.
+    void showHelpForActiveWindow();
+    // The help window, made on first use.
+    HelpWindow& help();
 
     // Modal choosers, replaceable so tests can answer them. A file dialog
     // returns the chosen path or nothing; the text box returns the text, or
@@ -119,6 +124,7 @@ private:
     bool m_shown = false;
     bool m_closed = false;
     bool m_titleHidden = false; // maximised full screen with the menu bar hidden
+    HelpWindow* m_help = nullptr;
 };
 
 // The one main window while it exists.

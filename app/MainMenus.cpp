@@ -7,13 +7,16 @@
 #include "sound/OptDlg.h"
 #include "ui/About.h"
 #include "ui/DsgnDlg.h"
+#include "ui/HelpWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QUrl>
 
 #include <stdexcept>
@@ -122,6 +125,10 @@ void TMaruletMainForm::createMenus() {
     for (QMenu* menu : {file, pieceMenu, options, help, PopupMenu1})
         connect(menu, &QMenu::aboutToShow, this, &TMaruletMainForm::updateActions);
     updateActions();
+
+    auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
+    helpKey->setContext(Qt::ApplicationShortcut);
+    connect(helpKey, &QShortcut::activated, this, &TMaruletMainForm::showHelpForActiveWindow);
 
     runFileDialog = [](QFileDialog& dialog) {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
@@ -242,7 +249,26 @@ void TMaruletMainForm::DesignItemClick() {
     showModeless(DesignDlg);
 }
 
-void TMaruletMainForm::HelpContentsItemClick() {}
+HelpWindow& TMaruletMainForm::help() {
+    if (!m_help) m_help = new HelpWindow(this);
+    return *m_help;
+}
+
+void TMaruletMainForm::HelpContentsItemClick() {
+    help().showContents();
+}
+
+void TMaruletMainForm::showHelpForActiveWindow() {
+    int context = 1;
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        menu && menu->activeAction() && menu->activeAction()->property("helpContext").isValid()) {
+        context = menu->activeAction()->property("helpContext").toInt();
+    } else if (QWidget* active = QApplication::activeWindow()) {
+        const QVariant own = active->property("helpContext");
+        if (own.isValid()) context = own.toInt();
+    }
+    help().showTopic(context);
+}
 
 void TMaruletMainForm::AboutItemClick() {
     if (AboutBox) AboutBox->exec(); // modal; the timer goes on under it

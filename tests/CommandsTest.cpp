@@ -6,6 +6,7 @@
 #include "sound/OptDlg.h"
 #include "sound/RecordingMidiService.h"
 #include "ui/DsgnDlg.h"
+#include "ui/HelpWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -233,6 +234,27 @@ TEST_F(CommandsTest, ATypedNameWithoutExtensionGetsDat) {
     };
     form->FileSavePosItemClick();
     EXPECT_TRUE(QFile::exists(dir.filePath("mylayout.DAT")));
+}
+
+TEST_F(CommandsTest, HelpOpensTheContentsOrTheActiveWindowsTopic) {
+    item(barMenu("Help1"), "HelpContentsItem")->trigger();
+    auto* help = form->findChild<HelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->currentPage().toString().endsWith("index.html"));
+
+    const std::pair<QWidget*, QString> windows[] = {{form.get(), "field.html"},
+                                                    {form->OptionDlg, "sound.html"},
+                                                    {form->DesignDlg, "design.html"}};
+    for (const auto& [window, page] : windows) {
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        form->showHelpForActiveWindow();
+        EXPECT_TRUE(help->currentPage().toString().contains(page))
+            << help->currentPage().toString().toStdString();
+    }
+    EXPECT_EQ(form->findChildren<HelpWindow*>().size(), 1);
 }
 
 TEST_F(CommandsTest, ExitClosesAndSavesLikeTheCloseBox) {

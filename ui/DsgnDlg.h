@@ -17,6 +17,7 @@ class QPushButton;
 // into prm and takes effect at once, so there is nothing to apply or undo.
 class TDesignDlg : public QDialog {
     Q_OBJECT
+    Q_PROPERTY(int helpContext READ helpContext CONSTANT)
 public:
     explicit TDesignDlg(QWidget* parent = nullptr);
 
