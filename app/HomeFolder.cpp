@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -16,6 +17,23 @@ QString withSlash(const QString& folder) {
 QString executablePath() {
     if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
     return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+}
+
+// Writable for the saves too: access() sees read-only mounts, and the mode
+// bits catch a folder protected from everyone but root, which the atomic
+// save refuses as well.
+bool writableFolder(const QString& dir) {
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(dir);
+    return ::access(path.constData(), W_OK) == 0 && ::stat(path.constData(), &st) == 0 &&
+           (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// An installed copy (bin/ beside share/ with our launcher entry) keeps its
+// settings per user even where the user could write to its folder.
+bool installedCopy(const QString& dir) {
+    return QFileInfo::exists(
+        dir + QStringLiteral("../share/applications/io.github.marulet.Marulet.desktop"));
 }
 
 // The executable's name without its extension; a fixed name when it cannot be found.
@@ -30,9 +48,7 @@ QString homeFolderFor(const QString& exeDir, const QString& settingsName, const 
                       const QString& userHome) {
     if (!exeDir.isEmpty()) {
         const QString dir = withSlash(exeDir);
-        // access() rather than the mode bits: it also sees read-only mounts.
-        if (QFileInfo(dir + settingsName).isFile() ||
-            ::access(QFile::encodeName(dir).constData(), W_OK) == 0)
+        if (QFileInfo(dir + settingsName).isFile() || (writableFolder(dir) && !installedCopy(dir)))
             return dir;
     }
     // A relative $XDG_CONFIG_HOME is invalid and ignored, as the XDG rules say.

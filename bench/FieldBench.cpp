@@ -1,30 +1,14 @@
+#include "BenchSupport.h"
 #include "app/Global.h"
 #include "field/FieldTick.h"
 #include "field/Pieces.h"
 #include "field/Random.h"
 #include "field/Shape.h"
-#include "sound/RecordingMidiService.h"
 #include "sound/TMidiPort.h"
 
 #include <benchmark/benchmark.h>
 
-#include <deque>
-
 namespace {
-
-class BenchOwner : public ShapeOwner {
-public:
-    Shape& createShape() override { return shapes.emplace_back(); }
-    int clientWidth() const override { return 600; }
-    void setAppCursor(int) override {}
-    std::deque<Shape> shapes;
-};
-
-// A recording device that forgets, so a long run does not grow.
-class NullMidiService : public RecordingMidiService {
-public:
-    int send(MidiHandle, std::uint32_t) override { return 0; }
-};
 
 struct Field {
     BenchOwner owner;

@@ -1,32 +1,17 @@
+#include "BenchSupport.h"
 #include "app/Global.h"
 #include "app/IniFile.h"
 #include "app/LayoutFile.h"
 #include "app/SettingsFile.h"
 #include "field/Pieces.h"
 #include "field/Shape.h"
-#include "sound/RecordingMidiService.h"
 #include "sound/TMidiPort.h"
 
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
-#include <deque>
-
 namespace {
-
-class SettingsBenchOwner : public ShapeOwner {
-public:
-    Shape& createShape() override { return shapes.emplace_back(); }
-    int clientWidth() const override { return 600; }
-    void setAppCursor(int) override {}
-    std::deque<Shape> shapes;
-};
-
-class ForgetfulMidiService : public RecordingMidiService {
-public:
-    int send(MidiHandle, std::uint32_t) override { return 0; }
-};
 
 const char* const kPlacementKeys[] = {"WinState",     "WinLeft",       "WinTop",
                                       "WinWidth",     "WinHeight",     "OptionDlgLeft",
@@ -35,8 +20,8 @@ const char* const kPlacementKeys[] = {"WinState",     "WinLeft",       "WinTop",
 // The program's whole settings file as a closing window leaves it: window
 // placements, 49 turned pieces and every settings section.
 struct FullSettings {
-    SettingsBenchOwner owner;
-    ForgetfulMidiService service;
+    BenchOwner owner;
+    NullMidiService service;
     QTemporaryDir home;
     QString path = home.filePath(QStringLiteral("marulet.INI"));
 

@@ -1,9 +1,9 @@
 // Measures how evenly the main window's timer ticks while the field plays:
 // 1,000 ticks of the real window (offscreen), each period's deviation from
 // 50 ms, as percentiles. Takes about 50 seconds.
+#include "BenchSupport.h"
 #include "app/MainForm.h"
 #include "field/Pieces.h"
-#include "sound/RecordingMidiService.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -14,18 +14,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-// Plays into nothing, so a long run does not grow.
-class NullMidiService : public RecordingMidiService {
-public:
-    int send(MidiHandle, std::uint32_t) override { return 0; }
-};
-} // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
     TMaruletMainForm form(dir.filePath("marulet.INI"), std::make_unique<NullMidiService>());
@@ -42,14 +32,14 @@ int main(int argc, char** argv)
     stamps.reserve(kTicks + 1);
     QObject::connect(&form.Timer1, &QTimer::timeout, [&] {
         stamps.push_back(Clock::now());
-        if (stamps.size() == kTicks + 1)
-            app.quit();
+        if (stamps.size() == kTicks + 1) app.quit();
     });
     app.exec();
 
     std::vector<double> deviation;
     for (std::size_t i = 1; i < stamps.size(); ++i) {
-        const double ms = std::chrono::duration<double, std::milli>(stamps[i] - stamps[i - 1]).count();
+        const double ms =
+            std::chrono::duration<double, std::milli>(stamps[i] - stamps[i - 1]).count();
         deviation.push_back(std::fabs(ms - 50.0));
     }
     std::sort(deviation.begin(), deviation.end());

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 namespace {
 
 class HomeFolderRule : public ::testing::Test {
@@ -41,13 +39,20 @@ TEST_F(HomeFolderRule, ASettingsFileBesideAReadOnlyExecutableKeepsItPortable) {
     ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
     settings.close();
     ASSERT_TRUE(QFile::setPermissions(base + "ro", QFile::ReadOwner | QFile::ExeOwner));
-    const bool stillWritable = ::access(QFile::encodeName(base + "ro").constData(), W_OK) == 0;
     EXPECT_EQ(homeFolderFor(base + "ro", "marulet.INI", "/cfg", "/home/u"), base + "ro/");
-    // root writes anywhere, so only others can see the second case
-    if (!stillWritable) {
-        EXPECT_EQ(homeFolderFor(base + "ro", "other.INI", "/cfg", "/home/u"), "/cfg/marulet/");
-    }
+    // Without its settings file a read-only folder is no home, even for root,
+    // whose saves refuse a folder that has no write permission at all.
+    EXPECT_EQ(homeFolderFor(base + "ro", "other.INI", "/cfg", "/home/u"), "/cfg/marulet/");
     QFile::setPermissions(base + "ro", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(HomeFolderRule, AnInstalledCopyKeepsItsSettingsPerUser) {
+    ASSERT_TRUE(QDir(base).mkpath("bin"));
+    ASSERT_TRUE(QDir(base).mkpath("share/applications"));
+    QFile entry(base + "share/applications/io.github.marulet.Marulet.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    EXPECT_EQ(homeFolderFor(base + "bin", "marulet.INI", "/cfg", "/home/u"), "/cfg/marulet/");
 }
 
 TEST(HomeFolder, SettingsFileIsNamedAfterTheExecutableInTheHomeFolder) {

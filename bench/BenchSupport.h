@@ -1,0 +1,21 @@
+#pragma once
+
+#include "field/Shape.h"
+#include "sound/RecordingMidiService.h"
+
+#include <deque>
+
+// A window stand-in for benchmarks: shapes kept in creation order, a fixed width.
+class BenchOwner : public ShapeOwner {
+public:
+    Shape& createShape() override { return shapes.emplace_back(); }
+    int clientWidth() const override { return 600; }
+    void setAppCursor(int) override {}
+    std::deque<Shape> shapes;
+};
+
+// A MIDI device that plays into nothing, so a long run does not grow.
+class NullMidiService : public RecordingMidiService {
+public:
+    int send(MidiHandle, std::uint32_t) override { return 0; }
+};
