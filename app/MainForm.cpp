@@ -43,10 +43,6 @@ TMaruletMainForm::TMaruletMainForm(const QString& settingsPath,
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
-    OpenDialog1 = new QFileDialog(this);
-    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
 
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(50);

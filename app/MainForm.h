@@ -91,6 +91,8 @@ public:
     QAction* RestoreAction = nullptr;
     QAction* DefPosAction = nullptr;
     QAction* EnableGridAction = nullptr;
+    // The layout dialogs, made on first use: a file dialog starts a folder
+    // watcher and threads that the field has no need for until then.
     QFileDialog* OpenDialog1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
     TOptionDlg* OptionDlg = nullptr;
@@ -114,7 +116,7 @@ private:
     void applyMaximisedMode();
     void createMenus();
     void updateActions();
-    void prepareLayoutDialog(QFileDialog& dialog, const QString& title);
+    QFileDialog& prepareLayoutDialog(QFileDialog*& dialog, const char* name, const QString& title);
 
     std::unique_ptr<IniFile> iniFile;
     std::unique_ptr<MidiOutService> m_midiService;

@@ -200,7 +200,13 @@ void TMaruletMainForm::SetGridSizeItemClick() {
 }
 
 // Both layout dialogs are set up afresh on every use.
-void TMaruletMainForm::prepareLayoutDialog(QFileDialog& dialog, const QString& title) {
+QFileDialog& TMaruletMainForm::prepareLayoutDialog(QFileDialog*& made, const char* name,
+                                                   const QString& title) {
+    if (!made) {
+        made = new QFileDialog(this);
+        made->setObjectName(QString::fromLatin1(name));
+    }
+    QFileDialog& dialog = *made;
     dialog.setWindowTitle(title);
     // Layout files match in any letter case; the pattern part is hidden so
     // the list shows the plain description.
@@ -210,14 +216,16 @@ void TMaruletMainForm::prepareLayoutDialog(QFileDialog& dialog, const QString& t
     dialog.setDirectory(HomeFolder());
     dialog.selectFile(QStringLiteral("*.DAT"));
     dialog.setSizeGripEnabled(true);
+    return dialog;
 }
 
 void TMaruletMainForm::FileSavePosItemClick() {
-    prepareLayoutDialog(*SaveDialog1, QStringLiteral("配置情報の保存"));
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setFileMode(QFileDialog::AnyFile);
-    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, false);
-    const QString path = runFileDialog(*SaveDialog1);
+    QFileDialog& dialog =
+        prepareLayoutDialog(SaveDialog1, "SaveDialog1", QStringLiteral("配置情報の保存"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    const QString path = runFileDialog(dialog);
     if (path.isEmpty()) return;
     IniFile layout(path);
     SavePiecePos(layout);
@@ -227,10 +235,11 @@ void TMaruletMainForm::FileSavePosItemClick() {
 }
 
 void TMaruletMainForm::FileLoadPosItemClick() {
-    prepareLayoutDialog(*OpenDialog1, QStringLiteral("配置情報の読込"));
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    const QString path = runFileDialog(*OpenDialog1);
+    QFileDialog& dialog =
+        prepareLayoutDialog(OpenDialog1, "OpenDialog1", QStringLiteral("配置情報の読込"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QString path = runFileDialog(dialog);
     if (path.isEmpty()) return;
     IniFile layout(path);
     LoadPiecePos(layout);
