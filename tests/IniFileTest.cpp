@@ -1,4 +1,5 @@
 #include "app/IniFile.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,15 +20,11 @@
 namespace {
 
 QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
+    return readFile(path);
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
+    ASSERT_TRUE(writeFile(path, bytes));
 }
 
 class IniFileTest : public ::testing::Test {

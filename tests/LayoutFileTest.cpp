@@ -1,4 +1,5 @@
 #include "FieldTestSupport.h"
+#include "TestFiles.h"
 
 #include "app/IniFile.h"
 #include "app/LayoutFile.h"
@@ -19,15 +20,8 @@ protected:
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("layout.DAT"));
 
-    void setFile(const QByteArray& bytes) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QByteArray fileBytes() const {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void setFile(const QByteArray& bytes) { ASSERT_TRUE(writeFile(path, bytes)); }
+    QByteArray fileBytes() const { return readFile(path); }
     void load() {
         IniFile ini(path);
         LoadPiecePos(ini);

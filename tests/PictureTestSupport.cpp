@@ -134,8 +134,3 @@ QByteArray withClaimedSize(const QByteArray& file, const char* format, int width
     }
     return data;
 }
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}

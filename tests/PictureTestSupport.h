@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -19,5 +21,3 @@ QByteArray makeGif(int width, int height, int pixels = -1);
 // The same file with its header claiming another size; the PNG header's
 // checksum is redone so the claim is believed.
 QByteArray withClaimedSize(const QByteArray& file, const char* format, int width, int height);
-
-bool writeFile(const QString& path, const QByteArray& data);

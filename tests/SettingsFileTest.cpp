@@ -1,4 +1,5 @@
 #include "app/SettingsFile.h"
+#include "TestFiles.h"
 
 #include "app/Global.h"
 #include "app/IniFile.h"
@@ -28,15 +29,8 @@ protected:
         resetPrm();
     }
 
-    void setFile(const QByteArray& bytes) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QByteArray fileBytes() const {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void setFile(const QByteArray& bytes) { ASSERT_TRUE(writeFile(path, bytes)); }
+    QByteArray fileBytes() const { return readFile(path); }
     // A start-up reading followed by the close's writing, saved to disk.
     SettingsReadResult read() {
         IniFile ini(path);

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Whole-file reads and writes for tests that set up or inspect files on disk.
+bool writeFile(const QString& path, const QByteArray& data);
+// The file's bytes, or nothing when it cannot be read.
+QByteArray readFile(const QString& path);
