@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QShortcut>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -72,6 +73,11 @@ HelpWindow::HelpWindow(const QString& pageFolder, QWidget* parent)
     // Links are followed here, so a missing page gets a message and a web
     // address goes to the user's browser.
     m_browser->setOpenLinks(false);
+    // One look for every page, kept here rather than in each page.
+    m_browser->document()->setDefaultStyleSheet(QStringLiteral(
+        "body { font-size: 11pt; } h1 { font-size: 18pt; }"
+        " h2 { font-size: 14pt; margin-top: 16px; } h3 { font-size: 12pt; }"
+        " td, th { padding: 3px 6px; } th { background-color: #e8e8e8; text-align: left; }"));
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_contentsButton);
