@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -77,7 +78,12 @@ std::string formatIniFloat(double value) {
     char buffer[64];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    return std::string(buffer, result.ptr);
+    std::string text(buffer, result.ptr);
+    // Near the largest double, 15 digits round up past it, and the text would
+    // read back as infinity (and so as the default): round toward zero instead.
+    if (std::isfinite(value) && std::isinf(std::strtod(text.c_str(), nullptr)))
+        return value < 0 ? "-1.79769313486231e+308" : "1.79769313486231e+308";
+    return text;
 }
 
 QString decodeIniText(std::string_view text) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -90,7 +91,9 @@ TEST_F(IniFileTest, FloatsAreWrittenWithFifteenDigitsAndAPoint) {
                  {-0.1, "-0.1"},
                  {1e20, "1e+20"},
                  {1.5e-7, "1.5e-07"},
-                 {123456789012345678.0, "1.23456789012346e+17"}};
+                 {123456789012345678.0, "1.23456789012346e+17"},
+                 // 15 digits would round past the largest double; rounded down instead.
+                 {-DBL_MAX, "-1.79769313486231e+308"}};
     for (const auto& c : cases) {
         ini.WriteFloat(s, QStringLiteral("v"), c.value);
         EXPECT_EQ(ini.ReadString(s, QStringLiteral("v"), {}), QLatin1String(c.text));
