@@ -17,5 +17,5 @@ public:
 // A MIDI device that plays into nothing, so a long run does not grow.
 class NullMidiService : public RecordingMidiService {
 public:
-    int send(MidiHandle, std::uint32_t) override { return 0; }
+    int send(MidiHandle, std::uint32_t, MidiTime) override { return 0; }
 };

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
 using MidiHandle = std::uint64_t;
+// When a message is meant to sound: a field tick's ideal time, or the moment a
+// user's change was made. Devices that can schedule play it then; others at once.
+using MidiClock = std::chrono::steady_clock;
+using MidiTime = MidiClock::time_point;
 
 // The five operations the port needs of a MIDI output backend. A packed short
 // message holds status, data1 and data2 in its low three bytes.
@@ -16,6 +21,6 @@ public:
     virtual std::optional<QString> deviceName(unsigned index) = 0;
     virtual std::optional<MidiHandle> open(unsigned index) = 0;
     // 0 on success, a non-zero code when the message was not sent.
-    virtual int send(MidiHandle handle, std::uint32_t message) = 0;
+    virtual int send(MidiHandle handle, std::uint32_t message, MidiTime when) = 0;
     virtual void close(MidiHandle handle) = 0;
 };

@@ -20,8 +20,8 @@ std::optional<MidiHandle> RecordingMidiService::open(unsigned index) {
     return m_next++;
 }
 
-int RecordingMidiService::send(MidiHandle handle, std::uint32_t message) {
-    messages.push_back({handle, message});
+int RecordingMidiService::send(MidiHandle handle, std::uint32_t message, MidiTime when) {
+    messages.push_back({handle, message, when});
     return 0;
 }
 

@@ -13,6 +13,7 @@ public:
     struct Message {
         MidiHandle handle;
         std::uint32_t packed;
+        MidiTime when;
         std::uint8_t status() const { return packed & 0xFF; }
         std::uint8_t data1() const { return (packed >> 8) & 0xFF; }
         std::uint8_t data2() const { return (packed >> 16) & 0xFF; }
@@ -23,7 +24,7 @@ public:
     unsigned deviceCount() override;
     std::optional<QString> deviceName(unsigned index) override;
     std::optional<MidiHandle> open(unsigned index) override;
-    int send(MidiHandle handle, std::uint32_t message) override;
+    int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override;
 
     std::vector<unsigned> failing;

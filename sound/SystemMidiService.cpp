@@ -107,7 +107,7 @@ std::optional<MidiHandle> SystemMidiService::open(unsigned index) {
     return handle;
 }
 
-int SystemMidiService::send(MidiHandle handle, std::uint32_t message) {
+int SystemMidiService::send(MidiHandle handle, std::uint32_t message, MidiTime) {
     const auto found = m_open.find(handle);
     if (found == m_open.end()) return kInvalidHandle;
     const int length = messageLength(message);

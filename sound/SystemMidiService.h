@@ -27,7 +27,7 @@ public:
     unsigned deviceCount() override;
     std::optional<QString> deviceName(unsigned index) override;
     std::optional<MidiHandle> open(unsigned index) override;
-    int send(MidiHandle handle, std::uint32_t message) override;
+    int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override;
 
     // The bytes a packed short message puts on the wire, or 0 when it is not

@@ -47,7 +47,7 @@ int TMidiPort::ShortMsg(std::uint8_t status, std::uint8_t data1, std::uint8_t da
     if (!handle) return kInvalidHandle;
     const std::uint32_t packed =
         std::uint32_t(status) | (std::uint32_t(data1) << 8) | (std::uint32_t(data2) << 16);
-    return m_service.send(*handle, packed);
+    return m_service.send(*handle, packed, m_eventTime.value_or(MidiClock::now()));
 }
 
 void TMidiPort::ProgramChange(int channel, int program) {

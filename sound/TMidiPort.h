@@ -30,6 +30,11 @@ public:
     bool isOpen() const { return handle.has_value(); }
     MidiOutService& service() { return m_service; }
 
+    // Stamps every message sent until reset with this time (the field tick
+    // sets its ideal time); without one each message carries the moment it
+    // is sent.
+    void setEventTime(std::optional<MidiTime> when) { m_eventTime = when; }
+
     int ShortMsg(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
     void ProgramChange(int channel, int program);
     void SetVolume(int channel, int value);
@@ -39,6 +44,7 @@ public:
 
 private:
     MidiOutService& m_service;
+    std::optional<MidiTime> m_eventTime;
 };
 
 // The one port, created and destroyed by the main window; null before that.

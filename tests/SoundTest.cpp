@@ -302,7 +302,7 @@ TEST(SystemMidiServiceTest, SynthWithoutSoundFontFailsToOpenAndSaysWhy) {
         service.deviceName(0),
         QStringLiteral(
             "Marulet Synth (no sound: no General MIDI soundfont found in /nonexistent-marulet)"));
-    EXPECT_EQ(service.send(1, pack(0x90, 60, 100)), SystemMidiService::kInvalidHandle);
+    EXPECT_EQ(service.send(1, pack(0x90, 60, 100), MidiClock::now()), SystemMidiService::kInvalidHandle);
     service.close(1);
     EXPECT_FALSE(service.open(0).has_value()) << "a second try fails the same way";
 }
@@ -330,7 +330,7 @@ TEST(SystemMidiServiceTest, RealAudioOutputEitherOpensOrSaysWhy) {
         return;
     }
     EXPECT_EQ(service.deviceName(0), QStringLiteral("Marulet Synth"));
-    EXPECT_EQ(service.send(*handle, pack(0xC0, 73)), 0);
+    EXPECT_EQ(service.send(*handle, pack(0xC0, 73), MidiClock::now()), 0);
     service.close(*handle);
 }
 
@@ -396,7 +396,7 @@ TEST(SystemMidiPortTest, SynthPlaysThroughAnAudioDriverAndReopens) {
         EXPECT_EQ(port.NoteOn(0, 69, 0), 0);
         const MidiHandle first = *port.handle;
         port.Close();
-        EXPECT_EQ(service.send(first, pack(0x90, 69, 100)), SystemMidiService::kInvalidHandle);
+        EXPECT_EQ(service.send(first, pack(0x90, 69, 100), MidiClock::now()), SystemMidiService::kInvalidHandle);
 
         const std::vector<float> heard = wavSamples(dir.filePath(QStringLiteral("fluidsynth.wav")));
         EXPECT_GT(heard.size(), std::size_t(2 * kRate / 10)) << "too little was played";

@@ -1,0 +1,138 @@
+"""What every end-to-end check of Marulet shares: a private X server and
+sound server, a copy of the program in a folder of its own, finding its
+window and pieces on the screen, and recording what the sound server plays.
+Only the processes started here are stopped, by their ids.
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from Xlib import X
+
+W, H = 1280, 800
+
+
+def log(msg):
+    print(f"e2e: {msg}", flush=True)
+
+
+def wait_until(predicate, timeout, what):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        result = predicate()
+        if result:
+            return result
+        time.sleep(0.1)
+    raise AssertionError(f"timed out waiting for {what}")
+
+
+class Session:
+    def __init__(self, exe):
+        self.tmp = tempfile.mkdtemp(prefix="marulet-e2e-")
+        self.procs = []
+        self.env = dict(os.environ)
+        runtime = os.path.join(self.tmp, "run")
+        os.makedirs(runtime, mode=0o700)
+        home = os.path.join(self.tmp, "home")
+        os.makedirs(home)
+        self.env.update(XDG_RUNTIME_DIR=runtime, HOME=home,
+                        XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                        PULSE_SERVER=f"unix:{runtime}/pulse.sock")
+        self.env.pop("QT_QPA_PLATFORM", None)
+        # A copy in a folder of its own: a portable install whose settings
+        # file starts out missing.
+        self.appdir = os.path.join(self.tmp, "app")
+        os.makedirs(self.appdir)
+        self.exe = os.path.join(self.appdir, "marulet")
+        shutil.copy2(exe, self.exe)
+        self.ini = os.path.join(self.appdir, "marulet.INI")
+
+    def start(self, args, **kw):
+        p = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL, **kw)
+        self.procs.append(p)
+        return p
+
+    def start_sound(self):
+        self.start(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+                    "--disallow-exit", "--disable-shm=yes",
+                    "-L", "module-null-sink sink_name=nullsink",
+                    "-L", "module-native-protocol-unix auth-anonymous=1 socket="
+                          + self.env["XDG_RUNTIME_DIR"] + "/pulse.sock"])
+        wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env,
+                                          capture_output=True).returncode == 0,
+                   15, "PulseAudio")
+
+    def start_display(self):
+        for n in range(90, 140):
+            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+                break
+        self.env["DISPLAY"] = f":{n}"
+        self.start(["Xvfb", f":{n}", "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"])
+        wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.env,
+                                          capture_output=True).returncode == 0
+                   if shutil.which("xdpyinfo") else os.path.exists(f"/tmp/.X11-unix/X{n}"),
+                   15, "Xvfb")
+        time.sleep(0.3)
+
+    def stop_all(self):
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                p.send_signal(signal.SIGTERM)
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def find_window(dpy, pid_hint_title="Marulet"):
+    root = dpy.screen().root
+    for w in root.query_tree().children:
+        try:
+            name = w.get_wm_name()
+            attrs = w.get_attributes()
+        except Exception:
+            continue
+        if name == pid_hint_title and attrs.map_state == X.IsViewable:
+            return w
+    return None
+
+
+def screenshot(session, path):
+    subprocess.run(["import", "-window", "root", "-depth", "8", path], env=session.env, check=True)
+
+
+def field_origin(session):
+    """Finds the top-left body (blue outline on black) in a screenshot."""
+    shot = os.path.join(session.tmp, "shot.ppm")
+    screenshot(session, shot)
+    with open(shot, "rb") as f:
+        data = f.read()
+    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
+    w, h = int(m.group(1)), int(m.group(2))
+    px = data[m.end():]
+    for y in range(h):
+        row = px[y * w * 3:(y + 1) * w * 3]
+        for x in range(w):
+            r, g, b = row[3 * x], row[3 * x + 1], row[3 * x + 2]
+            if b > 120 and r < 80 and g < 80:
+                return x, y  # the first satellite's top edge
+    raise AssertionError("no piece seen on the screen")
+
+
+def record(session, seconds):
+    wav = os.path.join(session.tmp, f"rec{time.monotonic_ns()}.wav")
+    rec = session.start(["parec", "-d", "nullsink.monitor", "--latency-msec=50",
+                         "--file-format=wav", wav])
+    time.sleep(seconds)
+    rec.send_signal(signal.SIGINT)
+    rec.wait(5)
+    stat = subprocess.run(["sox", wav, "-n", "stat"], capture_output=True, text=True).stderr
+    rms = float(re.search(r"RMS\s+amplitude:\s+([0-9.]+)", stat).group(1))
+    return rms
