@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/HomeFolder.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
@@ -8,6 +9,9 @@
 #include <memory>
 
 int main(int argc, char** argv) {
+    // --help and --version answer before the lock, the settings and the display are touched.
+    if (const auto code = answerCommandLine(argc, argv, stdout, stderr)) return *code;
+
     InstanceGuard guard(QStringLiteral("Marulet_is_running"));
     if (!guard.acquired()) return -1; // another copy runs: leave quietly
 

@@ -1,6 +1,7 @@
 #include "ui/About.h"
 
 #include "Version.h"
+#include "app/ProductVersion.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -91,7 +92,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 }
 
 QString TAboutBox::versionLine(unsigned major, unsigned minor, unsigned build) {
-    return QString::asprintf("Version %u.%u%u", major, minor, build);
+    return QStringLiteral("Version ") + productVersionText(major, minor, build);
 }
 
 void TAboutBox::FormShow() {

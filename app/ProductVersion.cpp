@@ -1,0 +1,12 @@
+#include "app/ProductVersion.h"
+
+#include "Version.h"
+
+QString productVersionText(unsigned major, unsigned minor, unsigned build) {
+    return QString::asprintf("%u.%u%u", major, minor, build);
+}
+
+QString productVersionText() {
+    return productVersionText(marulet::kVersionMajor, marulet::kVersionMinor,
+                              marulet::kVersionPatch);
+}
