@@ -68,8 +68,7 @@ set(files
   usr/bin/marulet
   usr/share/applications/${id}.desktop
   usr/share/metainfo/${id}.metainfo.xml
-  usr/share/doc/marulet/help/index.html
-  usr/share/doc/marulet/README.md)
+  usr/share/doc/marulet/help/index.html)
 foreach(size 16 32 48 64 128 256)
   list(APPEND files usr/share/icons/hicolor/${size}x${size}/apps/${id}.png)
 endforeach()
