@@ -44,7 +44,8 @@ void TMaruletMainForm::RecordingUpdate() {
                          "audio; an external MIDI device plays outside this program.");
     WavRecItem->setToolTip(why);
     WavRecItem->setStatusTip(why);
-    setWindowTitle(recording.active() ? tr("Marulet ● REC") : QStringLiteral("Marulet"));
+    // Ends with the program's name, so the platform adds it no second time.
+    setWindowTitle(recording.active() ? tr("● REC — Marulet") : QStringLiteral("Marulet"));
 }
 
 QString TMaruletMainForm::askRecordingFile(const QString& title, const QString& filter,
