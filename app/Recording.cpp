@@ -19,6 +19,8 @@ Recording::Recording(MidiOutService& device, AudioHost audioHost, QObject* paren
 }
 
 Recording::~Recording() {
+    // Whoever listened may be going away too.
+    blockSignals(true);
     stopAudio();
     stopMidi();
 }
