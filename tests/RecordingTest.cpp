@@ -10,10 +10,14 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
@@ -172,6 +176,48 @@ TEST_F(RecordingTest, TheTapIsHandedOverAndTakenBack) {
     sf_close(wav);
     EXPECT_EQ(info.frames, 44100);
     EXPECT_EQ(info.samplerate, 44100);
+}
+
+TEST_F(RecordingTest, AFullDiskEndsBothRecordingsWithAMessageAndKeepsTheFiles) {
+    RecordingMidiService device;
+    AudioTap* tap = nullptr;
+    Recording recording(device, [&](AudioTap* t) { tap = t; });
+    TMidiPort port(recording.output());
+    port.Open();
+    const QString midi = dir.filePath("full.mid"), wav = dir.filePath("full.wav");
+    ASSERT_TRUE(recording.startMidi(midi));
+    ASSERT_TRUE(recording.startAudio(wav));
+    QSignalSpy failures(&recording, &Recording::failed);
+
+    // A file size limit fails writes the way a full disk does.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 32 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int i = 0; i < 20000; ++i)
+        port.NoteOn(i % 4, 60, i % 2 ? 100 : 0);
+    std::vector<float> block(2 * 4096, 0.1f);
+    for (int i = 0; i < 10; ++i)
+        tap->audioRendered(block.data(), 4096, 44100);
+    const bool ended = QTest::qWaitFor([&] { return !recording.active(); }, 10000);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(tap, nullptr);
+    ASSERT_EQ(failures.size(), 2);
+    for (const auto& failure : failures)
+        EXPECT_TRUE(failure[0].toString().contains(QStringLiteral("keeps what was recorded")));
+    const QByteArray file = readFile(midi);
+    EXPECT_TRUE(file.startsWith("MThd"));
+    EXPECT_TRUE(file.endsWith(kEndOfTrack));
+    SF_INFO info{};
+    SNDFILE* sound = sf_open(QFile::encodeName(wav).constData(), SFM_READ, &info);
+    ASSERT_NE(sound, nullptr);
+    sf_close(sound);
+    EXPECT_GT(info.frames, 4096);
 }
 
 } // namespace
