@@ -11,7 +11,7 @@
 namespace {
 constexpr int kChannels = 2;
 constexpr int kHighestRate = 48000; // sizes the ring for any usual rate
-constexpr auto kPoll = std::chrono::milliseconds(50);
+constexpr auto kPoll = std::chrono::milliseconds(100); // ten wake-ups a second
 constexpr auto kHeaderEvery = std::chrono::seconds(1);
 // A WAV header counts up to 4 GB: about six and a half hours.
 constexpr std::int64_t kLargestFrames = (0xFFFFFFFFll - 4096) / (2 * kChannels);
