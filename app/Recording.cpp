@@ -58,7 +58,7 @@ void Recording::stopMidi() {
     if (!m_midi) return;
     m_tee.setListener({});
     const bool hadFailed = m_midi->failed();
-    if (!m_midi->finish() && !hadFailed) {
+    if (!m_midi->finish(MidiClock::now()) && !hadFailed) {
         m_lastError = tr("The MIDI recording could not be completed: %1.").arg(m_midi->error());
         emit failed(m_lastError);
     }

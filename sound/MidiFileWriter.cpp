@@ -10,9 +10,9 @@
 namespace {
 constexpr off_t kTrackLengthAt = 18; // "MThd", 6, format, tracks, division, "MTrk"
 constexpr off_t kTrackDataAt = 22;
-constexpr std::uint32_t kLargestDelta = 0x0FFFFFFF; // four bytes of variable length
-constexpr std::size_t kCommitAt = 64 * 1024;        // waiting bytes that force a write
-const std::uint8_t kEndOfTrack[] = {0x00, 0xFF, 0x2F, 0x00};
+constexpr std::uint32_t kLargestDelta = 0x0FFFFFFF;    // four bytes of variable length
+constexpr std::size_t kCommitAt = 64 * 1024;           // waiting bytes that force a write
+const std::uint8_t kEndOfTrack[] = {0xFF, 0x2F, 0x00}; // after its delta
 
 void putVariable(std::vector<std::uint8_t>& out, std::uint32_t value) {
     std::uint8_t bytes[4];
@@ -59,6 +59,7 @@ bool MidiFileWriter::open(const QString& path, MidiTime start,
     m_pending.clear();
     m_trackLength = 0;
     m_lastTick = 0;
+    m_sounding.reset();
     m_start = start;
     m_fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -104,6 +105,14 @@ void MidiFileWriter::add(std::uint32_t packed, MidiTime when) {
     const auto data2 = static_cast<std::uint8_t>((packed >> 16) & 0x7F);
     if (status < 0x80 || status >= 0xF0) return;
     const int type = status & 0xF0;
+    const std::size_t channel = status & 0x0F;
+    if (type == 0x90 && data2 > 0)
+        m_sounding.set(channel * 128 + data1);
+    else if (type == 0x80 || type == 0x90)
+        m_sounding.reset(channel * 128 + data1);
+    else if (type == 0xB0 && (data1 == 120 || data1 == 123))
+        for (std::size_t note = 0; note < 128; ++note)
+            m_sounding.reset(channel * 128 + note);
     const std::int64_t tick = tickOf(when);
     if (type == 0xC0 || type == 0xD0)
         addEvent(tick, {status, data1});
@@ -140,15 +149,29 @@ bool MidiFileWriter::commit() {
     return true;
 }
 
-bool MidiFileWriter::finish() {
+bool MidiFileWriter::finish(std::optional<MidiTime> stop) {
     if (m_fd < 0) return !failed();
+    std::uint32_t endDelta = 0;
+    if (stop && !failed()) {
+        // A sequencer would hold a note the file never ends.
+        const std::int64_t tick = tickOf(*stop);
+        for (std::size_t i = 0; i < m_sounding.size(); ++i)
+            if (m_sounding.test(i))
+                addEvent(tick, {static_cast<std::uint8_t>(0x90 | (i / 128)),
+                                static_cast<std::uint8_t>(i % 128), 0});
+        // The track lasts as long as the recording did.
+        endDelta = static_cast<std::uint32_t>(
+            std::clamp<std::int64_t>(tick - m_lastTick, 0, kLargestDelta));
+    }
     commit();
     // A failed write may have left part of an event behind the track.
     bool ok = !failed();
-    const std::vector<std::uint8_t> end(std::begin(kEndOfTrack), std::end(kEndOfTrack));
+    std::vector<std::uint8_t> end;
+    putVariable(end, endDelta);
+    end.insert(end.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
     if (::ftruncate(m_fd, kTrackDataAt + m_trackLength) == 0 && writeTail(end) &&
-        writeTrackLength(m_trackLength + sizeof kEndOfTrack)) {
-        m_trackLength += sizeof kEndOfTrack;
+        writeTrackLength(m_trackLength + static_cast<std::uint32_t>(end.size()))) {
+        m_trackLength += static_cast<std::uint32_t>(end.size());
     } else {
         ok = false;
     }

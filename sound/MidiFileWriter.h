@@ -3,7 +3,9 @@
 #include "sound/MidiOutService.h"
 
 #include <QString>
+#include <bitset>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -41,8 +43,10 @@ public:
     // Writes the waiting events and the track length. False on a write error.
     bool commit();
     // Ends the track and closes the file; after a failure it keeps the events
-    // that were committed. False when anything could not be written.
-    bool finish();
+    // that were committed. Given the moment recording stopped, notes still
+    // sounding end then, and so does the track. False when anything could
+    // not be written.
+    bool finish(std::optional<MidiTime> stop = std::nullopt);
 
     // The tick of a moment, counted from start.
     std::int64_t tickOf(MidiTime when) const;
@@ -58,6 +62,7 @@ private:
     MidiTime m_start;
     std::int64_t m_lastTick = 0;
     std::vector<std::uint8_t> m_pending;
-    std::uint32_t m_trackLength = 0; // bytes of the track on disk and counted
+    std::uint32_t m_trackLength = 0;  // bytes of the track on disk and counted
+    std::bitset<16 * 128> m_sounding; // channel * 128 + note
     QString m_error;
 };

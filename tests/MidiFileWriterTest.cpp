@@ -205,6 +205,26 @@ TEST_F(MidiFileWriterTest, PortCallsReadBackAsTheDeviceGotThemOnTheTickGrid) {
     EXPECT_EQ(events.back(), (Event{1920, {0xBF, 123, 0}}));
 }
 
+TEST_F(MidiFileWriterTest, StoppingEndsTheNotesStillSoundingAndTheTrackThen) {
+    port.Open();
+    record();
+    atTick(2);
+    port.NoteOn(0, 60, 100);
+    port.NoteOn(1, 62, 100);
+    port.NoteOn(2, 64, 100);
+    atTick(3);
+    port.NoteOn(1, 62, 0);
+    port.AllNotesOff(2);
+    ASSERT_TRUE(writer.finish(start + 1s));
+    const auto smf = readSmf(readFile(path));
+    ASSERT_TRUE(smf);
+    const std::vector<Event>& track = smf->tracks[0];
+    ASSERT_GE(track.size(), 2u);
+    EXPECT_EQ(track[track.size() - 2], (Event{960, {0x90, 60, 0}}));
+    EXPECT_EQ(track.back(), (Event{960, kEndOfTrack}));
+    EXPECT_EQ(channelEvents(track).size(), 8u + 5u + 1u);
+}
+
 TEST_F(MidiFileWriterTest, AFileCutAnywhereAfterACommitReadsBackUpToIt) {
     port.Open();
     record();

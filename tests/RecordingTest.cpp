@@ -22,7 +22,7 @@
 
 namespace {
 
-const QByteArray kEndOfTrack("\x00\xFF\x2F\x00", 4);
+const QByteArray kEndOfTrack("\xFF\x2F\x00", 3); // after a delta of its own
 
 // How many times a byte pattern occurs.
 int count(const QByteArray& data, const QByteArray& pattern) {
