@@ -10,9 +10,11 @@
 
 namespace {
 constexpr int kChannels = 2;
-constexpr int kHighestRate = 48000; // sizes the ring for any usual rate
+constexpr int kHighestRate = 48000;                    // sizes the ring for any usual rate
 constexpr auto kPoll = std::chrono::milliseconds(100); // ten wake-ups a second
 constexpr auto kHeaderEvery = std::chrono::seconds(1);
+// Longer without a block than this is a pause of the output, not a late one.
+constexpr auto kLongestWait = std::chrono::seconds(1);
 // A WAV header counts up to 4 GB: about six and a half hours.
 constexpr std::int64_t kLargestFrames = (0xFFFFFFFFll - 4096) / (2 * kChannels);
 } // namespace
@@ -37,6 +39,9 @@ bool WavRecorder::open(const QString& path, int sampleRate) {
     m_failed.store(false);
     m_written.store(0);
     m_dropped.store(0);
+    m_gapHead.store(0);
+    m_gapTail.store(0);
+    m_anyBlock = false;
     {
         const std::lock_guard lock(m_errorMutex);
         m_error.clear();
@@ -66,9 +71,22 @@ bool WavRecorder::openFile(int sampleRate) {
 
 void WavRecorder::audioRendered(const float* interleavedStereo, std::size_t frames,
                                 int sampleRate) {
-    if (frames == 0 || !interleavedStereo) return;
+    if (frames == 0 || !interleavedStereo || sampleRate <= 0) return;
     m_blockRate.store(sampleRate, std::memory_order_relaxed);
     const std::size_t head = m_head.load(std::memory_order_relaxed);
+    const auto now = std::chrono::steady_clock::now();
+    if (m_anyBlock && now - m_due > kLongestWait) {
+        const std::size_t gapHead = m_gapHead.load(std::memory_order_relaxed);
+        if (gapHead - m_gapTail.load(std::memory_order_acquire) < m_gaps.size()) {
+            const double seconds = std::chrono::duration<double>(now - m_due).count();
+            m_gaps[gapHead % m_gaps.size()] = {head,
+                                               static_cast<std::int64_t>(seconds * sampleRate)};
+            m_gapHead.store(gapHead + 1, std::memory_order_release);
+        }
+    }
+    m_anyBlock = true;
+    m_due = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                      std::chrono::duration<double>(double(frames) / sampleRate));
     const std::size_t tail = m_tail.load(std::memory_order_acquire);
     const std::size_t room = (m_ring.size() - (head - tail)) / kChannels;
     const std::size_t taken = std::min(frames, room);
@@ -116,13 +134,25 @@ bool WavRecorder::drain() {
         }
     }
     while (tail != head) {
+        // A pause's silence goes in before the samples that came after it.
+        std::size_t until = head;
+        const std::size_t gapTail = m_gapTail.load(std::memory_order_relaxed);
+        if (gapTail != m_gapHead.load(std::memory_order_acquire)) {
+            const Gap& gap = m_gaps[gapTail % m_gaps.size()];
+            if (gap.at <= tail) {
+                if (!writeSilence(gap.frames)) {
+                    m_tail.store(head, std::memory_order_release);
+                    return false;
+                }
+                m_gapTail.store(gapTail + 1, std::memory_order_release);
+                continue;
+            }
+            until = std::min(until, gap.at);
+        }
         const std::size_t at = tail & m_mask;
-        const std::size_t samples = std::min(head - tail, m_ring.size() - at);
+        const std::size_t samples = std::min(until - tail, m_ring.size() - at);
         const sf_count_t frames = static_cast<sf_count_t>(samples / kChannels);
-        if (framesWritten() + frames > kLargestFrames) {
-            fail(QCoreApplication::translate("WavRecorder",
-                                             "the file has reached the largest size a WAV "
-                                             "file can have"));
+        if (!fits(frames)) {
             m_tail.store(head, std::memory_order_release);
             return false;
         }
@@ -137,6 +167,29 @@ bool WavRecorder::drain() {
         m_tail.store(tail, std::memory_order_release);
     }
     return true;
+}
+
+bool WavRecorder::writeSilence(std::int64_t frames) {
+    static const std::array<float, 2 * 4096> kZeros{};
+    while (frames > 0) {
+        const sf_count_t chunk = std::min<std::int64_t>(frames, kZeros.size() / kChannels);
+        if (!fits(chunk)) return false;
+        const sf_count_t done = sf_writef_float(m_file, kZeros.data(), chunk);
+        if (done > 0) m_written.fetch_add(done, std::memory_order_relaxed);
+        if (done != chunk) {
+            fail(QString::fromLocal8Bit(sf_strerror(m_file)));
+            return false;
+        }
+        frames -= chunk;
+    }
+    return true;
+}
+
+bool WavRecorder::fits(std::int64_t frames) {
+    if (framesWritten() + frames <= kLargestFrames) return true;
+    fail(QCoreApplication::translate("WavRecorder",
+                                     "the file has reached the largest size a WAV file can have"));
+    return false;
 }
 
 bool WavRecorder::finish() {

@@ -3,7 +3,9 @@
 #include "sound/AudioTap.h"
 
 #include <QString>
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -17,7 +19,9 @@ typedef struct sf_private_tag SNDFILE;
 // its own empties the ring to the disk, so the audio never waits on it. The
 // header is brought up to date every second, so a file cut short loses at
 // most the last seconds; a write error (a full disk) stops the writing and
-// keeps what was written.
+// keeps what was written. When the blocks stop coming for a while (the
+// output paused, another device chosen), the pause is kept as silence so
+// the file runs in time with what was heard.
 class WavRecorder : public AudioTap {
 public:
     // bufferSeconds: how long the disk may stall before audio is dropped.
@@ -48,6 +52,8 @@ public:
 private:
     void run();
     bool drain();
+    bool writeSilence(std::int64_t frames);
+    bool fits(std::int64_t frames);
     bool openFile(int sampleRate);
     void fail(const QString& why);
 
@@ -60,6 +66,18 @@ private:
     std::atomic<bool> m_failed{false};
     std::atomic<std::int64_t> m_written{0};
     std::atomic<std::int64_t> m_dropped{0};
+
+    // Pauses seen by the audio thread, in a lock-free queue of their own:
+    // silence of frames that goes before ring sample at.
+    struct Gap {
+        std::size_t at;
+        std::int64_t frames;
+    };
+    std::array<Gap, 64> m_gaps{};
+    std::atomic<std::size_t> m_gapHead{0};
+    std::atomic<std::size_t> m_gapTail{0};
+    bool m_anyBlock = false;                     // audio thread only
+    std::chrono::steady_clock::time_point m_due; // audio thread only: the next block, unpaused
 
     QString m_path;
     SNDFILE* m_file = nullptr;

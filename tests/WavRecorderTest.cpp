@@ -113,6 +113,30 @@ TEST_F(WavRecorderTest, AFullRingDropsFramesInsteadOfWaiting) {
     EXPECT_EQ(wav->info.samplerate, 22050);
 }
 
+TEST_F(WavRecorderTest, APauseOfTheOutputIsKeptAsSilence) {
+    WavRecorder recorder;
+    ASSERT_TRUE(recorder.open(path, kRate));
+    const std::vector<float> loud(2 * 4410, 0.5f), soft(2 * 4410, 0.25f);
+    for (int i = 0; i < 10; ++i) // a second of sound, handed over at once
+        recorder.audioRendered(loud.data(), 4410, kRate);
+    // Its last block would have ended 0.1 s from now; the output then pauses.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+    for (int i = 0; i < 10; ++i)
+        recorder.audioRendered(soft.data(), 4410, kRate);
+    EXPECT_TRUE(recorder.finish());
+    const auto wav = readWav(path);
+    ASSERT_TRUE(wav);
+    // One second, about 1.5 s of silence (longer if the sleep overslept), one second.
+    EXPECT_GE(double(wav->info.frames) / kRate, 3.45);
+    EXPECT_LE(double(wav->info.frames) / kRate, 3.9);
+    const auto at = [&](double seconds) { return wav->samples[2 * std::size_t(seconds * kRate)]; };
+    EXPECT_NEAR(at(0.99), 0.5f, 0.001f);
+    EXPECT_EQ(at(1.1), 0.0f);
+    EXPECT_EQ(at(2.3), 0.0f);
+    EXPECT_NEAR(wav->samples.back(), 0.25f, 0.001f);
+    EXPECT_NEAR(wav->samples[wav->samples.size() - 2 * kRate], 0.25f, 0.001f);
+}
+
 TEST_F(WavRecorderTest, AFullDiskStopsTheWritingAndKeepsTheFile) {
     WavRecorder recorder;
     ASSERT_TRUE(recorder.open(path, kRate));
