@@ -56,5 +56,5 @@ private:
     Device m_lister;        // lists the external ports; no port is opened on it
     std::map<MidiHandle, std::unique_ptr<Device>> m_open;
     MidiHandle m_next = 1;
-    AudioTap* m_audioTap = nullptr;
+    [[maybe_unused]] AudioTap* m_audioTap = nullptr;
 };
