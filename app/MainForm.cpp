@@ -5,6 +5,7 @@
 #include "app/IniFile.h"
 #include "app/LayoutFile.h"
 #include "app/MaruletApplication.h"
+#include "app/Recording.h"
 #include "app/SettingsFile.h"
 #include "field/FieldTick.h"
 #include "field/Pieces.h"
@@ -28,7 +29,9 @@ TMaruletMainForm* MaruletMainForm = nullptr;
 
 TMaruletMainForm::TMaruletMainForm(const QString& settingsPath,
                                    std::unique_ptr<MidiOutService> service, QWidget* parent)
-    : QMainWindow(parent), m_midiService(std::move(service)) {
+    : QMainWindow(parent), m_midiService(std::move(service)),
+      m_recording(
+          std::make_unique<Recording>(*m_midiService, Recording::audioHostOf(*m_midiService))) {
     MaruletMainForm = this;
     setObjectName(QStringLiteral("MaruletMainForm"));
     setWindowTitle(QStringLiteral("Marulet"));
@@ -60,7 +63,7 @@ TMaruletMainForm::~TMaruletMainForm() {
 
 void TMaruletMainForm::FormCreate(const QString& settingsPath) {
     iniFile = std::make_unique<IniFile>(settingsPath);
-    const SettingsReadResult read = ReadSettings(*iniFile, *m_midiService);
+    const SettingsReadResult read = ReadSettings(*iniFile, m_recording->output());
     m_pictureError = read.pictureError;
     m_cursors.loadPieceCursors();
     CreatePieces(*this, this);
@@ -116,6 +119,9 @@ void TMaruletMainForm::FormClose() {
     SavePiecePos(*iniFile);
     WriteSettings(*iniFile);
     if (midiPort) midiPort->Close();
+    // The port's last all-notes-off are in; the files are completed.
+    m_recording->stopAudio();
+    m_recording->stopMidi();
     if (!iniFile->flush()) {
         const QString message =
             tr("Marulet could not save its settings to %1: %2\nThe settings, window places and "

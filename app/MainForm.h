@@ -13,6 +13,7 @@ class FieldView;
 class HelpWindow;
 class IniFile;
 class MidiOutService;
+class Recording;
 class QAction;
 class QFileDialog;
 class QMenu;
@@ -65,6 +66,10 @@ public:
     void HelpContentsItemClick();
     void AboutItemClick();
     void HelpGoWebItemClick();
+    // Recording what plays, from the File menu.
+    void MidiRecItemClick();
+    void WavRecItemClick();
+    void RecordingUpdate();
     // F1: the topic of the highlighted menu item or of the active window.
     void showHelpForActiveWindow();
     // The help window, made on first use.
@@ -79,6 +84,7 @@ public:
     FieldView* field() const { return m_field; }
     IniFile& settings() { return *iniFile; }
     MidiOutService& midiService() { return *m_midiService; }
+    Recording& recording() { return *m_recording; }
     const CursorTable& cursors() const { return m_cursors; }
 
     QTimer Timer1;
@@ -91,6 +97,8 @@ public:
     QAction* RestoreAction = nullptr;
     QAction* DefPosAction = nullptr;
     QAction* EnableGridAction = nullptr;
+    QAction* MidiRecItem = nullptr;
+    QAction* WavRecItem = nullptr;
     // The layout dialogs, made on first use: a file dialog starts a folder
     // watcher and threads that the field has no need for until then.
     QFileDialog* OpenDialog1 = nullptr;
@@ -117,9 +125,13 @@ private:
     void createMenus();
     void updateActions();
     QFileDialog& prepareLayoutDialog(QFileDialog*& dialog, const char* name, const QString& title);
+    void addRecordingItems(QMenu* file);
+    QString askRecordingFile(const QString& title, const QString& filter, const QString& suffix);
 
     std::unique_ptr<IniFile> iniFile;
     std::unique_ptr<MidiOutService> m_midiService;
+    // Destroyed before the service: completing the files needs it.
+    std::unique_ptr<Recording> m_recording;
     FieldView* m_field = nullptr;
     CursorTable m_cursors;
     QString m_pictureError; // shown once the window is up

@@ -72,6 +72,7 @@ void TMaruletMainForm::createMenus() {
             &QAction::triggered, this, &TMaruletMainForm::FileLoadPosItemClick);
     connect(addItem(file, "FileSavePosItem", QStringLiteral("配置の保存(&S)")), &QAction::triggered,
             this, &TMaruletMainForm::FileSavePosItemClick);
+    addRecordingItems(file);
     addSeparator(file, "N2");
     connect(addItem(file, "FileExitItem", QStringLiteral("終了(&X)")), &QAction::triggered, this,
             &TMaruletMainForm::FileExitItemClick);
@@ -146,6 +147,7 @@ void TMaruletMainForm::createMenus() {
 void TMaruletMainForm::updateActions() {
     RestoreActionUpdate();
     EnableGridActionUpdate();
+    RecordingUpdate();
 }
 
 void TMaruletMainForm::AllOffActionExecute() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sound/AudioTap.h"
 #include "sound/EmbeddedSynth.h"
 #include "sound/MidiOutService.h"
 
@@ -35,6 +36,11 @@ public:
     // system exclusive, an undefined status).
     static int messageLength(std::uint32_t packed);
 
+    // Shows every block the built-in synthesizer plays to tap, now and on
+    // later opens; nullptr removes it. Once this returns, the old tap is
+    // never called again.
+    void setAudioTap(AudioTap* tap) { m_audioTap = tap; }
+
 private:
     struct Device {
         std::unique_ptr<EmbeddedSynth> synth;
@@ -50,4 +56,5 @@ private:
     Device m_lister;        // lists the external ports; no port is opened on it
     std::map<MidiHandle, std::unique_ptr<Device>> m_open;
     MidiHandle m_next = 1;
+    [[maybe_unused]] AudioTap* m_audioTap = nullptr;
 };

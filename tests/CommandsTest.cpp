@@ -59,7 +59,8 @@ TEST_F(CommandsTest, MenuBarHoldsTheItemsInOrder) {
         titles << a->text();
     EXPECT_EQ(titles, (QStringList{"ファイル(&F)", "駒操作(&P)", "オプション(&O)", "ヘルプ(&H)"}));
     EXPECT_EQ(captions(barMenu("File1")),
-              (QStringList{"配置の読み込み(&L)", "配置の保存(&S)", "-", "終了(&X)"}));
+              (QStringList{"配置の読み込み(&L)", "配置の保存(&S)", "MIDI録音を開始(&M)...",
+                           "音声録音を開始(&A)...", "-", "終了(&X)"}));
     EXPECT_EQ(captions(barMenu("S1")),
               (QStringList{"すべて休止(&A)", "すべて休眠(&Z)", "休眠状態をすべて解除(&R)", "-",
                            "デフォルトの配置(&D)", "-", "グリッドに配置(&G)",

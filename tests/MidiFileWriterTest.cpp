@@ -1,0 +1,310 @@
+#include "sound/MidiFileWriter.h"
+#include "TestFiles.h"
+#include "sound/MidiTee.h"
+#include "sound/RecordingMidiService.h"
+#include "sound/TMidiPort.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+// A reader of the file layout written from its description, sharing nothing
+// with the writer: chunks, variable-length deltas, running status, meta and
+// exclusive events. It reads the tracks the header declares and ignores
+// whatever follows them; nothing when the declared data is not all there.
+struct Event {
+    std::int64_t tick;
+    Bytes bytes; // a channel message, or 0xFF, type, data... for a meta event
+    bool operator==(const Event&) const = default;
+};
+struct Smf {
+    int format = 0, division = 0;
+    std::vector<std::vector<Event>> tracks;
+};
+
+std::optional<Smf> readSmf(const QByteArray& file) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(file.constData());
+    const std::size_t size = static_cast<std::size_t>(file.size());
+    std::size_t at = 0;
+    auto u = [&](int n) -> std::optional<std::uint32_t> {
+        if (at + n > size) return std::nullopt;
+        std::uint32_t v = 0;
+        for (int i = 0; i < n; ++i)
+            v = (v << 8) | data[at++];
+        return v;
+    };
+    if (file.left(4) != "MThd") return std::nullopt;
+    at = 4;
+    const auto length = u(4), format = u(2), count = u(2), division = u(2);
+    if (!division || *length != 6) return std::nullopt;
+    Smf smf{int(*format), int(*division), {}};
+    for (std::uint32_t t = 0; t < *count; ++t) {
+        if (at + 8 > size || file.mid(int(at), 4) != "MTrk") return std::nullopt;
+        at += 4;
+        const std::uint32_t trackLength = *u(4);
+        const std::size_t end = at + trackLength;
+        if (end > size) return std::nullopt;
+        auto next = [&]() -> std::optional<std::uint8_t> {
+            if (at >= end) return std::nullopt;
+            return data[at++];
+        };
+        auto variable = [&]() -> std::optional<std::uint32_t> {
+            std::uint32_t v = 0;
+            for (int i = 0; i < 4; ++i) {
+                const auto b = next();
+                if (!b) return std::nullopt;
+                v = (v << 7) | (*b & 0x7F);
+                if (!(*b & 0x80)) return v;
+            }
+            return std::nullopt;
+        };
+        std::vector<Event> events;
+        std::int64_t tick = 0;
+        std::uint8_t running = 0;
+        while (at < end) {
+            const auto delta = variable();
+            auto first = next();
+            if (!delta || !first) return std::nullopt;
+            tick += *delta;
+            Event event{tick, {}};
+            if (*first == 0xFF || *first == 0xF0 || *first == 0xF7) {
+                event.bytes.push_back(*first);
+                if (*first == 0xFF) {
+                    const auto type = next();
+                    if (!type) return std::nullopt;
+                    event.bytes.push_back(*type);
+                }
+                const auto n = variable();
+                if (!n || at + *n > end) return std::nullopt;
+                event.bytes.insert(event.bytes.end(), data + at, data + at + *n);
+                at += *n;
+            } else {
+                std::uint8_t status = *first;
+                if (status < 0x80) {
+                    if (!running) return std::nullopt;
+                    status = running;
+                    --at;
+                }
+                running = status;
+                event.bytes.push_back(status);
+                const int dataBytes = ((status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0) ? 1 : 2;
+                for (int i = 0; i < dataBytes; ++i) {
+                    const auto b = next();
+                    if (!b || *b > 0x7F) return std::nullopt;
+                    event.bytes.push_back(*b);
+                }
+            }
+            events.push_back(event);
+        }
+        smf.tracks.push_back(events);
+    }
+    return smf;
+}
+
+Bytes message(std::uint32_t packed) {
+    const int type = packed & 0xF0;
+    Bytes bytes{std::uint8_t(packed), std::uint8_t(packed >> 8)};
+    if (type != 0xC0 && type != 0xD0) bytes.push_back(std::uint8_t(packed >> 16));
+    return bytes;
+}
+
+const Bytes kEndOfTrack{0xFF, 0x2F};
+
+class MidiFileWriterTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("take.mid"));
+    RecordingMidiService device;
+    MidiTee tee{device};
+    TMidiPort port{tee};
+    MidiFileWriter writer;
+    const MidiTime start = MidiTime{} + 1000s;
+
+    void record() {
+        ASSERT_TRUE(writer.open(path, start, std::span(port.programs).first(4),
+                                std::span(port.volumes).first(4)))
+            << writer.error().toStdString();
+        tee.setListener([this](std::uint32_t m, MidiTime when) { writer.add(m, when); });
+    }
+    // What the field tick does: every message of tick k carries its ideal time.
+    void atTick(int k) { port.setEventTime(start + k * 50ms); }
+    std::vector<Event> channelEvents(const std::vector<Event>& track) {
+        std::vector<Event> out;
+        for (const Event& e : track)
+            if (e.bytes[0] < 0xF0) out.push_back(e);
+        return out;
+    }
+};
+
+TEST_F(MidiFileWriterTest, PortCallsReadBackAsTheDeviceGotThemOnTheTickGrid) {
+    port.Open();
+    port.ProgramChange(0, 13);
+    port.ProgramChange(1, 40);
+    port.ProgramChange(2, 200); // remembered unmasked, written clamped
+    port.SetVolume(0, 100);
+    port.SetVolume(3, -5);
+    const std::size_t before = device.messages.size();
+    record();
+
+    atTick(0);
+    port.SetPan(1, 30);
+    port.NoteOn(1, 60, 100);
+    atTick(3);
+    port.NoteOn(1, 60, 0);
+    port.SetPan(0, 90);
+    port.NoteOn(0, 72, 64);
+    port.setEventTime(start + 477ms); // a change made by hand between ticks
+    port.ProgramChange(2, 5);
+    atTick(10);
+    port.NoteOn(0, 72, 0);
+    atTick(9); // earlier than what was sent before: sounds at once
+    port.NoteOn(3, 50, 1);
+    atTick(40);
+    port.Close();
+    tee.setListener({});
+    ASSERT_TRUE(writer.finish());
+
+    const auto smf = readSmf(readFile(path));
+    ASSERT_TRUE(smf);
+    EXPECT_EQ(smf->format, 0);
+    EXPECT_EQ(smf->division, 480);
+    ASSERT_EQ(smf->tracks.size(), 1u);
+    const std::vector<Event>& track = smf->tracks[0];
+    EXPECT_EQ(track.front(), (Event{0, {0xFF, 0x03, 'M', 'a', 'r', 'u', 'l', 'e', 't'}}));
+    EXPECT_NE(std::find(track.begin(), track.end(), Event{0, {0xFF, 0x51, 0x07, 0xA1, 0x20}}),
+              track.end()); // 500000 microseconds a quarter: 120 beats per minute
+    EXPECT_EQ(track.back().bytes, kEndOfTrack);
+    EXPECT_EQ(track.back().tick, 40 * 48);
+
+    const std::vector<Event> events = channelEvents(track);
+    const std::vector<Event> setup{{0, {0xC0, 13}},    {0, {0xC1, 40}},     {0, {0xC2, 127}},
+                                   {0, {0xC3, 0}},     {0, {0xB0, 7, 100}}, {0, {0xB1, 7, 90}},
+                                   {0, {0xB2, 7, 90}}, {0, {0xB3, 7, 0}}};
+    ASSERT_GE(events.size(), setup.size());
+    EXPECT_EQ(std::vector<Event>(events.begin(), events.begin() + 8), setup);
+
+    // After the set-up, exactly what the device received, in order, at the
+    // ticks of their times: 477 ms is tick 457.92; tick 9 comes after tick 10
+    // and sounds with it; closing the port ends with sixteen all-notes-off.
+    std::vector<std::int64_t> ticks{0, 0, 144, 144, 144, 458, 480, 480};
+    ticks.resize(ticks.size() + 16, 1920);
+    ASSERT_EQ(events.size() - setup.size(), device.messages.size() - before);
+    ASSERT_EQ(ticks.size(), device.messages.size() - before);
+    for (std::size_t i = 0; i < ticks.size(); ++i)
+        EXPECT_EQ(events[8 + i], (Event{ticks[i], message(device.messages[before + i].packed)}))
+            << "message " << i;
+    EXPECT_EQ(events.back(), (Event{1920, {0xBF, 123, 0}}));
+}
+
+TEST_F(MidiFileWriterTest, StoppingEndsTheNotesStillSoundingAndTheTrackThen) {
+    port.Open();
+    record();
+    atTick(2);
+    port.NoteOn(0, 60, 100);
+    port.NoteOn(1, 62, 100);
+    port.NoteOn(2, 64, 100);
+    atTick(3);
+    port.NoteOn(1, 62, 0);
+    port.AllNotesOff(2);
+    ASSERT_TRUE(writer.finish(start + 1s));
+    const auto smf = readSmf(readFile(path));
+    ASSERT_TRUE(smf);
+    const std::vector<Event>& track = smf->tracks[0];
+    ASSERT_GE(track.size(), 2u);
+    EXPECT_EQ(track[track.size() - 2], (Event{960, {0x90, 60, 0}}));
+    EXPECT_EQ(track.back(), (Event{960, kEndOfTrack}));
+    EXPECT_EQ(channelEvents(track).size(), 8u + 5u + 1u);
+}
+
+TEST_F(MidiFileWriterTest, AFileCutAnywhereAfterACommitReadsBackUpToIt) {
+    port.Open();
+    record();
+    for (int k = 0; k < 50; ++k) {
+        atTick(k);
+        port.NoteOn(k % 4, 40 + k, 90);
+    }
+    ASSERT_TRUE(writer.commit());
+    const QByteArray committed = readFile(path);
+    const auto early = readSmf(committed);
+    ASSERT_TRUE(early);
+    ASSERT_EQ(channelEvents(early->tracks[0]).size(), 8u + 50u);
+    EXPECT_EQ(early->tracks[0].back(), (Event{49 * 48, {0x91, 89, 90}}));
+
+    for (int k = 50; k < 300; ++k) {
+        atTick(k);
+        port.NoteOn(k % 4, 40 + k % 50, 90);
+    }
+    ASSERT_TRUE(writer.commit());
+    const QByteArray later = readFile(path);
+    // Later writes only add to the end; until the next length is written the
+    // file is the old header with any part of the new bytes behind it.
+    ASSERT_GT(later.size(), committed.size());
+    EXPECT_EQ(later.mid(22, committed.size() - 22), committed.mid(22));
+    for (qsizetype cut = committed.size(); cut <= later.size(); ++cut) {
+        const auto read = readSmf(committed.left(22) + later.mid(22, cut - 22));
+        ASSERT_TRUE(read) << "cut at " << cut;
+        ASSERT_EQ(read->tracks[0], early->tracks[0]) << "cut at " << cut;
+    }
+    const auto all = readSmf(later);
+    ASSERT_TRUE(all);
+    EXPECT_EQ(channelEvents(all->tracks[0]).size(), 8u + 300u);
+}
+
+TEST_F(MidiFileWriterTest, AFullDiskStopsTheRecordingAndKeepsWhatWasCommitted) {
+    port.Open();
+    record();
+    atTick(1);
+    port.NoteOn(0, 60, 100);
+    ASSERT_TRUE(writer.commit());
+    const auto size = readFile(path).size();
+
+    // A file size limit fails writes the way a full disk does.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(size + 100);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int k = 2; k < 200; ++k) {
+        atTick(k);
+        port.NoteOn(1, 61, 100);
+    }
+    const bool committed = writer.commit();
+    const bool failed = writer.failed();
+    const QString error = writer.error();
+    port.NoteOn(2, 62, 100); // ignored from now on
+    const bool finished = writer.finish();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    EXPECT_FALSE(committed);
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(finished);
+    const auto kept = readSmf(readFile(path));
+    ASSERT_TRUE(kept);
+    const std::vector<Event> events = channelEvents(kept->tracks[0]);
+    ASSERT_EQ(events.size(), 9u);
+    EXPECT_EQ(events.back(), (Event{48, {0x90, 60, 100}}));
+    EXPECT_EQ(kept->tracks[0].back().bytes, kEndOfTrack);
+}
+
+TEST_F(MidiFileWriterTest, AFileThatCannotBeMadeSaysWhy) {
+    EXPECT_FALSE(
+        writer.open(dir.filePath(QStringLiteral("no/such/folder/take.mid")), start, {}, {}));
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(writer.error().isEmpty());
+    writer.add(0x90, start); // nothing to write to, and no crash
+    EXPECT_FALSE(writer.commit());
+}
+
+} // namespace

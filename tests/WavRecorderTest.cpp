@@ -1,0 +1,180 @@
+#include "sound/WavRecorder.h"
+#include "sound/EmbeddedSynth.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <sndfile.h>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = EmbeddedSynth::kSampleRate;
+
+struct WavFile {
+    SF_INFO info{};
+    std::vector<float> samples; // interleaved
+};
+
+// Reads a file back through libsndfile; nothing when it does not open.
+std::optional<WavFile> readWav(const QString& path) {
+    WavFile wav;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &wav.info);
+    if (!file) return std::nullopt;
+    wav.samples.resize(static_cast<std::size_t>(wav.info.frames * wav.info.channels));
+    const sf_count_t read = sf_readf_float(file, wav.samples.data(), wav.info.frames);
+    sf_close(file);
+    if (read != wav.info.frames) return std::nullopt;
+    return wav;
+}
+
+bool haveSoundFont() {
+    for (const QString& path : EmbeddedSynth::defaultSoundFonts())
+        if (QFileInfo(path).isFile()) return true;
+    return false;
+}
+
+class WavRecorderTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("take.wav"));
+};
+
+TEST_F(WavRecorderTest, ARenderedNoteReadsBackWhereItWasPlayed) {
+    if (!haveSoundFont()) GTEST_SKIP() << "no General MIDI soundfont installed";
+    EmbeddedSynth synth;
+    ASSERT_TRUE(synth.isReady()) << synth.error().toStdString();
+    WavRecorder recorder;
+    ASSERT_TRUE(recorder.open(path, kRate)) << recorder.error().toStdString();
+
+    // An audio thread of its own hands over blocks as a sound server asks for
+    // them: silence, a note from 0.5 s to 1 s, its release. The square lead
+    // sounds at once (the piano's sample starts with 6 ms of nothing).
+    synth.send(0xC0 | (80 << 8));
+    constexpr int kOn = kRate / 2, kOff = kRate, kEnd = kRate * 3 / 2, kBlock = 512;
+    std::thread audio([&] {
+        std::vector<float> block(2 * kBlock);
+        for (int frame = 0; frame < kEnd;) {
+            if (frame == kOn) synth.send(0x90 | (69 << 8) | (100 << 16));
+            if (frame == kOff) synth.send(0x90 | (69 << 8));
+            int frames = std::min(kBlock, kEnd - frame);
+            if (frame < kOn) frames = std::min(frames, kOn - frame);
+            if (frame < kOff) frames = std::min(frames, kOff - frame);
+            ASSERT_TRUE(synth.render(std::span(block).first(2 * std::size_t(frames))));
+            recorder.audioRendered(block.data(), std::size_t(frames), kRate);
+            frame += frames;
+        }
+    });
+    audio.join();
+    EXPECT_TRUE(recorder.finish()) << recorder.error().toStdString();
+    EXPECT_EQ(recorder.framesWritten(), kEnd);
+    EXPECT_EQ(recorder.framesDropped(), 0);
+
+    const auto wav = readWav(path);
+    ASSERT_TRUE(wav);
+    EXPECT_EQ(wav->info.frames, kEnd);
+    EXPECT_EQ(wav->info.samplerate, kRate);
+    EXPECT_EQ(wav->info.channels, 2);
+    EXPECT_EQ(wav->info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV);
+    EXPECT_EQ(wav->info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+    std::size_t onset = wav->samples.size();
+    for (std::size_t i = 0; i < wav->samples.size(); ++i) {
+        if (std::fabs(wav->samples[i]) > 0.002f) {
+            onset = i / 2;
+            break;
+        }
+    }
+    ASSERT_LT(onset, wav->samples.size());
+    EXPECT_NEAR(double(onset), double(kOn), 0.005 * kRate);
+}
+
+TEST_F(WavRecorderTest, AFullRingDropsFramesInsteadOfWaiting) {
+    WavRecorder recorder(0.01); // room for about 10 ms
+    ASSERT_TRUE(recorder.open(path, kRate));
+    std::vector<float> block(2 * 256);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = 0.25f * float(std::sin(double(i) * 0.05));
+    constexpr int kBlocks = 400;
+    for (int i = 0; i < kBlocks; ++i)
+        recorder.audioRendered(block.data(), 256, 22050); // the blocks' rate wins
+    EXPECT_FALSE(recorder.finish());                      // frames were lost
+    EXPECT_GT(recorder.framesDropped(), 0);
+    EXPECT_EQ(recorder.framesWritten() + recorder.framesDropped(), 256 * kBlocks);
+    const auto wav = readWav(path);
+    ASSERT_TRUE(wav);
+    EXPECT_EQ(wav->info.frames, recorder.framesWritten());
+    EXPECT_EQ(wav->info.samplerate, 22050);
+}
+
+TEST_F(WavRecorderTest, APauseOfTheOutputIsKeptAsSilence) {
+    WavRecorder recorder;
+    ASSERT_TRUE(recorder.open(path, kRate));
+    const std::vector<float> loud(2 * 4410, 0.5f), soft(2 * 4410, 0.25f);
+    for (int i = 0; i < 10; ++i) // a second of sound, handed over at once
+        recorder.audioRendered(loud.data(), 4410, kRate);
+    // Its last block would have ended 0.1 s from now; the output then pauses.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+    for (int i = 0; i < 10; ++i)
+        recorder.audioRendered(soft.data(), 4410, kRate);
+    EXPECT_TRUE(recorder.finish());
+    const auto wav = readWav(path);
+    ASSERT_TRUE(wav);
+    // One second, about 1.5 s of silence (longer if the sleep overslept), one second.
+    EXPECT_GE(double(wav->info.frames) / kRate, 3.45);
+    EXPECT_LE(double(wav->info.frames) / kRate, 3.9);
+    const auto at = [&](double seconds) { return wav->samples[2 * std::size_t(seconds * kRate)]; };
+    EXPECT_NEAR(at(0.99), 0.5f, 0.001f);
+    EXPECT_EQ(at(1.1), 0.0f);
+    EXPECT_EQ(at(2.3), 0.0f);
+    EXPECT_NEAR(wav->samples.back(), 0.25f, 0.001f);
+    EXPECT_NEAR(wav->samples[wav->samples.size() - 2 * kRate], 0.25f, 0.001f);
+}
+
+TEST_F(WavRecorderTest, AFullDiskStopsTheWritingAndKeepsTheFile) {
+    WavRecorder recorder;
+    ASSERT_TRUE(recorder.open(path, kRate));
+    // A file size limit fails writes the way a full disk does.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::vector<float> block(2 * 1024, 0.5f);
+    for (int i = 0; i < 100 && !recorder.failed(); ++i) {
+        recorder.audioRendered(block.data(), 1024, kRate);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (int i = 0; i < 200 && !recorder.failed(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool failed = recorder.failed();
+    const bool finished = recorder.finish();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(recorder.error().isEmpty());
+    EXPECT_FALSE(finished);
+    const auto wav = readWav(path);
+    ASSERT_TRUE(wav);
+    EXPECT_GT(wav->info.frames, 8000);
+    EXPECT_LE(wav->info.frames * 4, 64 * 1024);
+    EXPECT_NEAR(wav->samples.back(), 0.5f, 0.001f);
+}
+
+TEST_F(WavRecorderTest, AFileThatCannotBeMadeSaysWhy) {
+    WavRecorder recorder;
+    EXPECT_FALSE(recorder.open(dir.filePath(QStringLiteral("no/such/folder/x.wav")), kRate));
+    EXPECT_FALSE(recorder.error().isEmpty());
+    const float frame[2] = {0, 0};
+    recorder.audioRendered(frame, 1, kRate); // nowhere to go, and no crash
+}
+
+} // namespace
