@@ -4,6 +4,7 @@
 #include "field/Shape.h"
 #include "ui/CursorTable.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <functional>
@@ -113,7 +114,7 @@ private:
     void FormCreate(const QString& settingsPath);
     void FormClose();
     void FormDestroy();
-    void applyMaximisedMode();
+    void applyMaximisedMode(bool fromWindowSystem);
     void createMenus();
     void updateActions();
     QFileDialog& prepareLayoutDialog(QFileDialog*& dialog, const char* name, const QString& title);
@@ -126,6 +127,9 @@ private:
     bool m_shown = false;
     bool m_closed = false;
     bool m_titleHidden = false; // maximised full screen with the menu bar hidden
+    // Running for a while after the window enters or leaves that mode.
+    QElapsedTimer m_settling;
+    static constexpr qint64 kSettleMs = 1000;
     HelpWindow* m_help = nullptr;
 };
 

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QFont>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QShowEvent>
 #include <QSignalBlocker>
@@ -269,15 +268,6 @@ void TOptionDlg::showEvent(QShowEvent* event) {
     // A window manager's own show (leaving the minimised state) is no new showing.
     if (!event->spontaneous()) FormShow();
     QDialog::showEvent(event);
-}
-
-void TOptionDlg::keyPressEvent(QKeyEvent* event) {
-    // Without a Cancel button, Escape does not close the dialog.
-    if (event->key() == Qt::Key_Escape) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 QComboBox* TOptionDlg::programList(int channel) const {

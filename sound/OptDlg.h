@@ -5,7 +5,6 @@
 
 class QComboBox;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QShowEvent;
 class QSlider;
@@ -66,7 +65,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QComboBox* programList(int channel) const;

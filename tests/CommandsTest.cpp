@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -169,6 +170,44 @@ TEST_F(CommandsTest, RestoreItemShowsOnlyWhenMaximisedWithoutTitleBar) {
     EXPECT_FALSE(form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
     EXPECT_FALSE(form->menuBar()->isHidden());
     EXPECT_FALSE(shownInMenu());
+    prm.HideTitlebar = false;
+}
+
+TEST_F(CommandsTest, RestoreEndsFullScreenForGoodAlsoByTheWindowManagersKeys) {
+    prm.HideTitlebar = true;
+    form->show();
+    auto fullScreen = [&] {
+        form->setWindowState(Qt::WindowMaximized);
+        QApplication::processEvents();
+        return (form->windowState() & Qt::WindowFullScreen) && form->menuBar()->isHidden();
+    };
+    // The window system reports a state, as a window manager does.
+    auto reported = [&](Qt::WindowStates state) {
+        form->windowHandle()->setWindowStates(state);
+        QApplication::processEvents();
+    };
+    auto normal = [&] {
+        return !(form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+               !form->menuBar()->isHidden();
+    };
+
+    ASSERT_TRUE(fullScreen());
+    form->RestoreAction->trigger();
+    reported(Qt::WindowMaximized); // handed back as full screen ends
+    EXPECT_TRUE(normal());
+    reported(Qt::WindowNoState);
+    EXPECT_TRUE(normal());
+
+    ASSERT_TRUE(fullScreen());
+    reported(Qt::WindowMaximized); // the window manager's own key leaves full screen
+    EXPECT_TRUE(normal());
+    reported(Qt::WindowNoState);
+
+    ASSERT_TRUE(fullScreen());
+    reported(Qt::WindowFullScreen); // ... or un-maximises it
+    EXPECT_TRUE(normal());
+    reported(Qt::WindowNoState);
+    EXPECT_TRUE(fullScreen()); // a later maximise is a fresh one
     prm.HideTitlebar = false;
 }
 
