@@ -61,6 +61,8 @@ TMaruletMainForm::~TMaruletMainForm() {
 
 void TMaruletMainForm::FormCreate(const QString& settingsPath) {
     iniFile = std::make_unique<IniFile>(settingsPath);
+    setLanguage(iniFile->ReadString(QStringLiteral("General"), QStringLiteral("Language"),
+                                    QStringLiteral("ja")));
     const SettingsReadResult read = ReadSettings(*iniFile, *m_midiService);
     m_pictureError = read.pictureError;
     m_cursors.loadPieceCursors();
@@ -117,6 +119,7 @@ void TMaruletMainForm::FormClose() {
         SaveFormPos(dialog, *iniFile);
     }
     SavePiecePos(*iniFile);
+    iniFile->WriteString(QStringLiteral("General"), QStringLiteral("Language"), language());
     WriteSettings(*iniFile);
     if (midiPort) midiPort->Close();
     if (!iniFile->flush()) {
@@ -173,10 +176,11 @@ void TMaruletMainForm::closeEvent(QCloseEvent* event) {
 void TMaruletMainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) applyMaximisedMode(event->spontaneous());
+    if (event->type() == QEvent::LanguageChange) retranslateMenus();
 }
 
 // Maximised without title bar: full screen with the menu bar hidden, so the
-// client area covers the whole screen. Leaving either state, by the restore
+// client area covers the whole screen. Leaving full screen, by the restore
 // command or by the window manager's own keys, brings the normal window back.
 void TMaruletMainForm::applyMaximisedMode(bool fromWindowSystem) {
     constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
@@ -201,7 +205,8 @@ void TMaruletMainForm::applyMaximisedMode(bool fromWindowSystem) {
         }
         return;
     }
-    if ((state & kLarge) == kLarge || (state & Qt::WindowMinimized)) return;
+    // Full screen alone is how some window managers report the mode.
+    if ((state & Qt::WindowFullScreen) || (state & Qt::WindowMinimized)) return;
     m_titleHidden = false;
     m_settling.start();
     menuBar()->show();

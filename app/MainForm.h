@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Translations.h"
 #include "field/PopupMenu.h"
 #include "field/Shape.h"
 #include "ui/CursorTable.h"
@@ -70,6 +71,9 @@ public:
     void showHelpForActiveWindow();
     // The help window, made on first use.
     HelpWindow& help();
+    // "ja" or "en": every window speaks it at once.
+    void setLanguage(const QString& language);
+    QString language() const { return m_translations.language(); }
 
     // Modal choosers, replaceable so tests can answer them. A file dialog
     // returns the chosen path or nothing; the text box returns the text, or
@@ -116,6 +120,7 @@ private:
     void FormDestroy();
     void applyMaximisedMode(bool fromWindowSystem);
     void createMenus();
+    void retranslateMenus();
     void updateActions();
     QFileDialog& prepareLayoutDialog(QFileDialog*& dialog, const char* name, const QString& title);
 
@@ -131,6 +136,7 @@ private:
     QElapsedTimer m_settling;
     static constexpr qint64 kSettleMs = 1000;
     HelpWindow* m_help = nullptr;
+    Translations m_translations;
 };
 
 // The one main window while it exists.

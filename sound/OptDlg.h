@@ -65,7 +65,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void retranslateUi();
     QComboBox* programList(int channel) const;
 };
