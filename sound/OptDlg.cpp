@@ -3,6 +3,7 @@
 #include "app/Global.h"
 #include "sound/PrgNames.h"
 #include "sound/TMidiPort.h"
+#include "ui/DialogLook.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -154,6 +155,8 @@ TOptionDlg::TOptionDlg(QWidget* parent) : QDialog(parent) {
 
     FormCreate();
     retranslateUi();
+    setTitleOnFrame(GroupBox1);
+    setTitleOnFrame(GroupBox2);
 }
 
 void TOptionDlg::retranslateUi() {
@@ -168,6 +171,12 @@ void TOptionDlg::retranslateUi() {
     setLabelText(Label7, tr("到達距離"));
     setLabelText(Label9, tr("高まり速度"));
     setLabelText(Label8, tr("反応パターン"));
+    // Every caption clear of the control to its right, in either language.
+    for (const auto& [label, limit] :
+         {std::pair{Label5, 69}, std::pair{Label1, 69}, std::pair{Label2, 69},
+          std::pair{Label3, 69}, std::pair{Label4, 69}, std::pair{Label6, 76},
+          std::pair{Label7, 76}, std::pair{Label9, 77}, std::pair{Label8, 82}})
+        fitLabelBefore(label, limit);
     for (int i = 0; i < ResPtnComboBox->count(); ++i)
         ResPtnComboBox->setItemText(i, tr(kPatternTexts[i]));
 }

@@ -5,6 +5,7 @@
 #include "app/HomeFolder.h"
 #include "app/MainForm.h"
 #include "app/MaruletApplication.h"
+#include "ui/DialogLook.h"
 #include "ui/Usrfunc.h"
 
 #include <QCheckBox>
@@ -167,6 +168,8 @@ TDesignDlg::TDesignDlg(QWidget* parent) : QDialog(parent) {
     connect(StretchChkBox, &QCheckBox::toggled, this, &TDesignDlg::StretchChkBoxClick);
     connect(HideTbarChkBox, &QCheckBox::toggled, this, &TDesignDlg::HideTbarChkBoxClick);
     retranslateUi();
+    setTitleOnFrame(GroupBox1);
+    setTitleOnFrame(GroupBox2);
 }
 
 void TDesignDlg::retranslateUi() {

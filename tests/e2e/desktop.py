@@ -92,6 +92,18 @@ class Desktop:
         prop = win.get_full_property(self.atom("_NET_WM_NAME"), self.atom("UTF8_STRING"))
         return prop.value.decode("utf-8") if prop else win.get_wm_name()
 
+    def find(self, title):
+        """The viewable window of that exact title (UTF-8), framed or not."""
+        for frame in self.root.query_tree().children:
+            for w in [frame] + frame.query_tree().children:
+                try:
+                    if (self.title(w) == title
+                            and w.get_attributes().map_state == X.IsViewable):
+                        return w
+                except Exception:
+                    continue
+        return None
+
     def stacking(self):
         prop = self.root.get_full_property(self.atom("_NET_CLIENT_LIST_STACKING"),
                                            X.AnyPropertyType)
@@ -172,22 +184,19 @@ def check_dialogs_and_language(d):
                 "DesignDlgLeft=500\nDesignDlgTop=300\n")
     d.start()
     d.xdo("key", "alt+h", "a")
-    about = wait_until(lambda: find_window(d.dpy, "バージョン情報"), 10, "the about box")
+    about = wait_until(lambda: d.find("バージョン情報"), 10, "the about box")
     d.xdo("key", "Escape")
-    wait_until(lambda: not find_window(d.dpy, "バージョン情報"), 5, "the about box to close")
+    wait_until(lambda: not d.find("バージョン情報"), 5, "the about box to close")
     d.xdo("key", "F1")
-    help_win = wait_until(lambda: next((w for w in d.root.query_tree().children
-                                        for w in [w] + w.query_tree().children
-                                        if "ヘルプ" in (d.title(w) or "")
-                                        and w.get_attributes().map_state == X.IsViewable), None),
-                          10, "the help window")
+    help_win = wait_until(lambda: d.find("駒の操作と画面の見方 - Marulet ヘルプ"), 10,
+                          "the help window with its title once")
     help_title = d.title(help_win)
     assert help_title.endswith("Marulet ヘルプ") and help_title.count("Marulet") == 1, help_title
     d.xdo("key", "Escape")
     log(f"the about box and the help window ({help_title!r}) carry their exact titles")
 
     d.xdo("key", "alt+o", "d")
-    dialog = wait_until(lambda: find_window(d.dpy, "デザイン設定"), 10, "the design dialog")
+    dialog = wait_until(lambda: d.find("デザイン設定"), 10, "the design dialog")
     assert d.title(dialog) == "デザイン設定"
     # The picture button, then a picture that does not decode: an error box.
     broken = os.path.join(d.s.tmp, "broken.bmp")
@@ -199,8 +208,8 @@ def check_dialogs_and_language(d):
     d.xdo("key", "ctrl+a")
     d.xdo("type", "--delay", 20, broken)
     d.xdo("key", "Return")
-    box = wait_until(lambda: find_window(d.dpy, "Marulet") if find_window(d.dpy, "Marulet") != d.win
-                     else None, 10, "the error box")
+    box = wait_until(lambda: next((w for w in [d.find("Marulet")] if w and w != d.win), None),
+                     10, "the error box")
     time.sleep(0.5)
     order = d.stacking()
     assert order.index(box.id) > order.index(dialog.id), "the error box is below the dialog"
@@ -220,20 +229,20 @@ def check_dialogs_and_language(d):
                         for r in range(20))
 
     d.xdo("key", "Escape")  # the design dialog closes on Escape
-    wait_until(lambda: not find_window(d.dpy, "デザイン設定"), 5, "the design dialog to close")
+    wait_until(lambda: not d.find("デザイン設定"), 5, "the design dialog to close")
     japanese = menu_bar()
     d.xdo("key", "alt+o", "l", "e")
     time.sleep(1.0)
     english = menu_bar()
     assert english != japanese, "the menu bar did not change"
     d.xdo("key", "alt+o", "d")
-    wait_until(lambda: find_window(d.dpy, "Design"), 10, "the design dialog in English")
+    wait_until(lambda: d.find("Design"), 10, "the design dialog in English")
     d.xdo("key", "Escape")
     d.xdo("key", "alt+o", "l", "j")
     time.sleep(1.0)
     assert menu_bar() == japanese, "the Japanese menu bar did not come back exactly"
     d.xdo("key", "alt+o", "d")
-    wait_until(lambda: find_window(d.dpy, "デザイン設定"), 10, "the design dialog in Japanese")
+    wait_until(lambda: d.find("デザイン設定"), 10, "the design dialog in Japanese")
     log("English and back: the menu bar and the design dialog's title follow at once")
     d.close()
     with open(d.s.ini, encoding="utf-8") as f:
