@@ -60,12 +60,15 @@ def apply(ts_path, rows):
         translation.text = text
         translation.attrib.pop("type", None)
         filled += 1
-    tree.write(ts_path, encoding="utf-8", xml_declaration=True)
+    if not filled:
+        print(f"{os.path.basename(ts_path)}: nothing to fill in")
+        return missing
+    tree.write(ts_path, encoding="utf-8", xml_declaration=True, short_empty_elements=False)
     with open(ts_path, encoding="utf-8") as f:
         text = f.read()
     with open(ts_path, "w", encoding="utf-8") as f:  # as lupdate writes it
         f.write(text.replace("<?xml version='1.0' encoding='utf-8'?>",
-                             '<?xml version="1.0" encoding="utf-8"?>\n<!DOCTYPE TS>', 1))
+                             '<?xml version="1.0" encoding="utf-8"?>\n<!DOCTYPE TS>', 1) + "\n")
     print(f"{os.path.basename(ts_path)}: {filled} translations filled in, {missing} not found")
     return missing
 
