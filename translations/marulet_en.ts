@@ -140,7 +140,7 @@
     </message>
     <message>
         <source>拡大</source>
-        <translation>Stretch</translation>
+        <translation>Fit</translation>
     </message>
     <message>
         <source>最大化時にタイトルバーを隠す</source>

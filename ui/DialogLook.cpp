@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include <algorithm>
+
 namespace {
 constexpr int kGap = 3;
 constexpr int kSmallestPixels = 9;
@@ -25,6 +27,13 @@ void setTitleOnFrame(QGroupBox* box) {
                        " QGroupBox::title { subcontrol-origin: margin; left: 6px;"
                        " padding: 0 2px; background-color: palette(window); }")
             .arg(half));
+}
+
+void widenToText(QWidget* control) {
+    const int room = control->parentWidget() ? control->parentWidget()->width() - control->x() - 4
+                                             : control->sizeHint().width();
+    const int wanted = std::min(control->sizeHint().width(), room);
+    if (wanted > control->width()) control->resize(wanted, control->height());
 }
 
 void fitLabelBefore(QLabel* label, int limit) {

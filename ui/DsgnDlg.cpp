@@ -184,6 +184,8 @@ void TDesignDlg::retranslateUi() {
     BgImgCheckBox->setText(tr("有効"));
     StretchChkBox->setText(tr("拡大"));
     HideTbarChkBox->setText(tr("最大化時にタイトルバーを隠す"));
+    for (QCheckBox* box : {BgImgCheckBox, StretchChkBox, HideTbarChkBox})
+        widenToText(box);
     m_lastPictureFilter.clear(); // the filters' names change with the language
 }
 

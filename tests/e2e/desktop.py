@@ -92,12 +92,12 @@ class Desktop:
         prop = win.get_full_property(self.atom("_NET_WM_NAME"), self.atom("UTF8_STRING"))
         return prop.value.decode("utf-8") if prop else win.get_wm_name()
 
-    def find(self, title):
+    def find(self, title, other_than=None):
         """The viewable window of that exact title (UTF-8), framed or not."""
         for frame in self.root.query_tree().children:
             for w in [frame] + frame.query_tree().children:
                 try:
-                    if (self.title(w) == title
+                    if (self.title(w) == title and w != other_than
                             and w.get_attributes().map_state == X.IsViewable):
                         return w
                 except Exception:
@@ -208,8 +208,7 @@ def check_dialogs_and_language(d):
     d.xdo("key", "ctrl+a")
     d.xdo("type", "--delay", 20, broken)
     d.xdo("key", "Return")
-    box = wait_until(lambda: next((w for w in [d.find("Marulet")] if w and w != d.win), None),
-                     10, "the error box")
+    box = wait_until(lambda: d.find("Marulet", other_than=d.win), 10, "the error box")
     time.sleep(0.5)
     order = d.stacking()
     assert order.index(box.id) > order.index(dialog.id), "the error box is below the dialog"

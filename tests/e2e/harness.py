@@ -68,22 +68,27 @@ class Session:
                    15, "PulseAudio")
 
     def start_display(self):
-        for n in range(90, 140):
-            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+        # Other checks may pick the same free number at the same moment: a
+        # server that does not come up is tried again on the next number.
+        n = 90
+        while True:
+            while os.path.exists(f"/tmp/.X11-unix/X{n}") or os.path.exists(f"/tmp/.X{n}-lock"):
+                n += 1
+            self.env["DISPLAY"] = f":{n}"
+            xvfb = self.start(["Xvfb", f":{n}", "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"])
+            wait_until(lambda: xvfb.poll() is not None or subprocess.run(
+                ["xdpyinfo"], env=self.env, capture_output=True).returncode == 0, 15, "Xvfb")
+            time.sleep(0.2)
+            if xvfb.poll() is None:
                 break
-        self.env["DISPLAY"] = f":{n}"
-        self.start(["Xvfb", f":{n}", "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"])
-        wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.env,
-                                          capture_output=True).returncode == 0
-                   if shutil.which("xdpyinfo") else os.path.exists(f"/tmp/.X11-unix/X{n}"),
-                   15, "Xvfb")
+            n += 1
         # A real window manager frames, places, maximises and raises the
         # windows, as on a user's desktop.
-        self.start(["openbox", "--sm-disable"])
-        wait_until(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                          env=self.env, capture_output=True,
-                                          text=True).stdout.find("window id") >= 0,
-                   15, "openbox")
+        wm = self.start(["openbox", "--sm-disable"])
+        wait_until(lambda: wm.poll() is not None or subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True,
+            text=True).stdout.find("window id") >= 0, 15, "openbox")
+        assert wm.poll() is None, "openbox did not start"
         time.sleep(0.3)
 
     def stop_all(self):
