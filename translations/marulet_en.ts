@@ -343,7 +343,7 @@ The settings, window places and layout of this session are lost; the file keeps 
     </message>
     <message>
         <source>音量</source>
-        <translation>Volume</translation>
+        <translation>Vol.</translation>
     </message>
     <message>
         <source>パラメータ</source>
