@@ -1,5 +1,6 @@
 #include "app/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -66,13 +67,15 @@ bool hasWriteBit(const struct stat& st) {
 
 bool writeFileAtomically(const QString& path, std::string_view bytes, QString& error) {
     const auto fail = [&](const QString& reason) {
-        error = QStringLiteral("Cannot save %1: %2. The file keeps its previous content.")
+        error = QCoreApplication::translate(
+                    "AtomicFile", "Cannot save %1: %2. The file keeps its previous content.")
                     .arg(QDir::toNativeSeparators(path), reason);
         return false;
     };
     const QFileInfo info(path);
     if (path.isEmpty() || info.fileName().isEmpty()) {
-        error = QStringLiteral("Cannot save: no file name was given. Nothing was written.");
+        error = QCoreApplication::translate(
+            "AtomicFile", "Cannot save: no file name was given. Nothing was written.");
         return false;
     }
 
@@ -85,17 +88,20 @@ bool writeFileAtomically(const QString& path, std::string_view bytes, QString& e
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists) {
         if (S_ISDIR(old.st_mode))
-            return fail(QStringLiteral("a folder of that name is in the way"));
+            return fail(
+                QCoreApplication::translate("AtomicFile", "a folder of that name is in the way"));
         if (!hasWriteBit(old) || ::access(target.constData(), W_OK) != 0)
-            return fail(QStringLiteral("the file is read-only"));
+            return fail(QCoreApplication::translate("AtomicFile", "the file is read-only"));
     }
     struct stat folder {};
     if (::stat(dir.constData(), &folder) != 0) {
         if (!QDir().mkpath(dirPath) || ::stat(dir.constData(), &folder) != 0)
-            return fail(QStringLiteral("its folder cannot be created"));
+            return fail(QCoreApplication::translate("AtomicFile", "its folder cannot be created"));
     }
-    if (!S_ISDIR(folder.st_mode)) return fail(QStringLiteral("its folder is not a folder"));
-    if (!hasWriteBit(folder)) return fail(QStringLiteral("its folder is read-only"));
+    if (!S_ISDIR(folder.st_mode))
+        return fail(QCoreApplication::translate("AtomicFile", "its folder is not a folder"));
+    if (!hasWriteBit(folder))
+        return fail(QCoreApplication::translate("AtomicFile", "its folder is read-only"));
 
     removeStaleTemps(dir, name);
 

@@ -2,13 +2,15 @@
 
 #include "app/IniDocument.h"
 #include "app/IniValue.h"
+#include <QCoreApplication>
 
 #include <QtGlobal>
 
 namespace {
 QString badName(const QString& section, const QString& key, const QString& path) {
-    return QStringLiteral("Cannot write [%1] %2 in %3: that name cannot be stored in an INI "
-                          "file. The value is not saved.")
+    return QCoreApplication::translate("IniFile", "Cannot write [%1] %2 in %3: that name cannot "
+                                                  "be stored in an INI file. The value is not "
+                                                  "saved.")
         .arg(section, key, path);
 }
 } // namespace

@@ -17,6 +17,7 @@
 #include "ui/Usr_env.h"
 #include "ui/WidgetPlacement.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QFileDialog>
@@ -63,6 +64,8 @@ TMaruletMainForm::~TMaruletMainForm() {
 
 void TMaruletMainForm::FormCreate(const QString& settingsPath) {
     iniFile = std::make_unique<IniFile>(settingsPath);
+    setLanguage(iniFile->ReadString(QStringLiteral("General"), QStringLiteral("Language"),
+                                    QStringLiteral("ja")));
     const SettingsReadResult read = ReadSettings(*iniFile, m_recording->output());
     m_pictureError = read.pictureError;
     m_cursors.loadPieceCursors();
@@ -80,14 +83,16 @@ void TMaruletMainForm::FormShow() {
     m_shown = true;
     WidgetPlacement main(*this);
     LoadMainFormPos(main, *iniFile, main, 800, 600);
-    const QRect frame = frameGeometry();
+    // The dialogs' default places follow the restored top-left corner, also
+    // when the window opens maximised.
+    const QPoint corner(main.normalLeft(), main.normalTop());
     if (OptionDlg) {
         WidgetPlacement dialog(*OptionDlg);
-        LoadFormPos(dialog, *iniFile, dialog, frame.left() + 50, frame.top() + 50, 0, 0);
+        LoadFormPos(dialog, *iniFile, dialog, corner.x() + 50, corner.y() + 50, 0, 0);
     }
     if (DesignDlg) {
         WidgetPlacement dialog(*DesignDlg);
-        LoadFormPos(dialog, *iniFile, dialog, frame.left() + 100, frame.top() + 100, 0, 0);
+        LoadFormPos(dialog, *iniFile, dialog, corner.x() + 100, corner.y() + 100, 0, 0);
     }
     LoadPiecePos(*iniFile);
     m_field->refresh();
@@ -117,6 +122,7 @@ void TMaruletMainForm::FormClose() {
         SaveFormPos(dialog, *iniFile);
     }
     SavePiecePos(*iniFile);
+    iniFile->WriteString(QStringLiteral("General"), QStringLiteral("Language"), language());
     WriteSettings(*iniFile);
     if (midiPort) midiPort->Close();
     // The port's last all-notes-off are in; the files are completed.
@@ -128,7 +134,10 @@ void TMaruletMainForm::FormClose() {
                "layout of this session are lost; the file keeps what it held before.")
                 .arg(iniFile->path(), iniFile->lastError());
         emit saveFailed(message);
-        QMessageBox::warning(nullptr, QStringLiteral("Marulet"), message);
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Marulet"), message, QMessageBox::Ok,
+                        QApplication::activeWindow() ? QApplication::activeWindow() : this);
+        box.setWindowFlag(Qt::WindowStaysOnTopHint); // above the always-on-top dialogs
+        box.exec();
     }
 }
 
@@ -172,24 +181,42 @@ void TMaruletMainForm::closeEvent(QCloseEvent* event) {
 
 void TMaruletMainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) applyMaximisedMode();
+    if (event->type() == QEvent::WindowStateChange) applyMaximisedMode(event->spontaneous());
+    if (event->type() == QEvent::LanguageChange) retranslateMenus();
 }
 
 // Maximised without title bar: full screen with the menu bar hidden, so the
-// client area covers the whole screen; leaving it brings both back.
-void TMaruletMainForm::applyMaximisedMode() {
+// client area covers the whole screen. Leaving full screen, by the restore
+// command or by the window manager's own keys, brings the normal window back.
+void TMaruletMainForm::applyMaximisedMode(bool fromWindowSystem) {
+    constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
     const Qt::WindowStates state = windowState();
-    if (!m_titleHidden && prm.HideTitlebar && (state & Qt::WindowMaximized) &&
-        !(state & Qt::WindowFullScreen)) {
-        m_titleHidden = true;
-        menuBar()->hide();
-        setWindowState(state | Qt::WindowFullScreen);
-    } else if (m_titleHidden && !(state & Qt::WindowFullScreen)) {
-        m_titleHidden = false;
-        menuBar()->show();
-        if (state & Qt::WindowMaximized) // back to a plain maximised window
-            setWindowState(state & ~Qt::WindowMaximized);
+    if (fromWindowSystem && m_settling.isValid() && !m_settling.hasExpired(kSettleMs)) {
+        // Reports of the states on the way: entering, the maximise that led
+        // here; leaving, the maximised state a window manager hands back as
+        // full screen ends, which is no fresh maximise.
+        if (m_titleHidden) {
+            if (state & Qt::WindowFullScreen) m_settling.invalidate();
+            return;
+        }
+        if ((state & kLarge) && !(state & Qt::WindowMinimized)) setWindowState(state & ~kLarge);
+        return;
     }
+    if (!m_titleHidden) {
+        if (prm.HideTitlebar && (state & Qt::WindowMaximized) && !(state & Qt::WindowFullScreen)) {
+            m_titleHidden = true;
+            m_settling.start();
+            menuBar()->hide();
+            setWindowState(state | Qt::WindowFullScreen);
+        }
+        return;
+    }
+    // Full screen alone is how some window managers report the mode.
+    if ((state & Qt::WindowFullScreen) || (state & Qt::WindowMinimized)) return;
+    m_titleHidden = false;
+    m_settling.start();
+    menuBar()->show();
+    if (state & kLarge) setWindowState(state & ~kLarge);
 }
 
 void TMaruletMainForm::keyPressEvent(QKeyEvent* event) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/Translations.h"
 #include "field/PopupMenu.h"
 #include "field/Shape.h"
 #include "ui/CursorTable.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <functional>
@@ -74,6 +76,9 @@ public:
     void showHelpForActiveWindow();
     // The help window, made on first use.
     HelpWindow& help();
+    // "ja" or "en": every window speaks it at once.
+    void setLanguage(const QString& language);
+    QString language() const { return m_translations.language(); }
 
     // Modal choosers, replaceable so tests can answer them. A file dialog
     // returns the chosen path or nothing; the text box returns the text, or
@@ -121,8 +126,9 @@ private:
     void FormCreate(const QString& settingsPath);
     void FormClose();
     void FormDestroy();
-    void applyMaximisedMode();
+    void applyMaximisedMode(bool fromWindowSystem);
     void createMenus();
+    void retranslateMenus();
     void updateActions();
     QFileDialog& prepareLayoutDialog(QFileDialog*& dialog, const char* name, const QString& title);
     void addRecordingItems(QMenu* file);
@@ -138,7 +144,11 @@ private:
     bool m_shown = false;
     bool m_closed = false;
     bool m_titleHidden = false; // maximised full screen with the menu bar hidden
+    // Running for a while after the window enters or leaves that mode.
+    QElapsedTimer m_settling;
+    static constexpr qint64 kSettleMs = 1000;
     HelpWindow* m_help = nullptr;
+    Translations m_translations;
 };
 
 // The one main window while it exists.

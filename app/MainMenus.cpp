@@ -10,6 +10,7 @@
 #include "ui/HelpWindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -52,32 +53,27 @@ void TMaruletMainForm::createMenus() {
         connect(a, &QAction::triggered, this, run);
         return a;
     };
-    AllOffAction = action("AllOffAction", QStringLiteral("すべて休止(&A)"),
-                          &TMaruletMainForm::AllOffActionExecute);
-    AllZzzAction = action("AllZzzAction", QStringLiteral("すべて休眠(&Z)"),
-                          &TMaruletMainForm::AllZzzActionExecute);
-    AllActAction = action("AllActAction", QStringLiteral("休眠状態をすべて解除(&R)"),
-                          &TMaruletMainForm::AllActActionExecute);
-    RestoreAction = action("RestoreAction", QStringLiteral("元のサイズに戻す"),
-                           &TMaruletMainForm::RestoreActionExecute);
-    DefPosAction = action("DefPosAction", QStringLiteral("デフォルトの配置(&D)"),
-                          &TMaruletMainForm::DefPosActionExecute);
-    EnableGridAction = action("EnableGridAction", QStringLiteral("グリッドに配置(&G)"),
-                              &TMaruletMainForm::EnableGridActionExecute);
+    AllOffAction = action("AllOffAction", QString(), &TMaruletMainForm::AllOffActionExecute);
+    AllZzzAction = action("AllZzzAction", QString(), &TMaruletMainForm::AllZzzActionExecute);
+    AllActAction = action("AllActAction", QString(), &TMaruletMainForm::AllActActionExecute);
+    RestoreAction = action("RestoreAction", QString(), &TMaruletMainForm::RestoreActionExecute);
+    DefPosAction = action("DefPosAction", QString(), &TMaruletMainForm::DefPosActionExecute);
+    EnableGridAction =
+        action("EnableGridAction", QString(), &TMaruletMainForm::EnableGridActionExecute);
     EnableGridAction->setCheckable(true);
 
-    QMenu* file = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu* file = MainMenu1->addMenu(QString());
     file->setObjectName(QStringLiteral("File1"));
-    connect(addItem(file, "FileLoadPosItem", QStringLiteral("配置の読み込み(&L)")),
-            &QAction::triggered, this, &TMaruletMainForm::FileLoadPosItemClick);
-    connect(addItem(file, "FileSavePosItem", QStringLiteral("配置の保存(&S)")), &QAction::triggered,
-            this, &TMaruletMainForm::FileSavePosItemClick);
+    connect(addItem(file, "FileLoadPosItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::FileLoadPosItemClick);
+    connect(addItem(file, "FileSavePosItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::FileSavePosItemClick);
     addRecordingItems(file);
     addSeparator(file, "N2");
-    connect(addItem(file, "FileExitItem", QStringLiteral("終了(&X)")), &QAction::triggered, this,
+    connect(addItem(file, "FileExitItem", QString()), &QAction::triggered, this,
             &TMaruletMainForm::FileExitItemClick);
 
-    QMenu* pieceMenu = MainMenu1->addMenu(QStringLiteral("駒操作(&P)"));
+    QMenu* pieceMenu = MainMenu1->addMenu(QString());
     pieceMenu->setObjectName(QStringLiteral("S1"));
     pieceMenu->addAction(AllOffAction);
     pieceMenu->addAction(AllZzzAction);
@@ -86,45 +82,57 @@ void TMaruletMainForm::createMenus() {
     pieceMenu->addAction(DefPosAction);
     addSeparator(pieceMenu, "Sep_p_2");
     pieceMenu->addAction(EnableGridAction);
-    connect(
-        addItem(pieceMenu, "SetGridSizeItem", QStringLiteral("配置グリッドのサイズ指定(&S)...")),
-        &QAction::triggered, this, &TMaruletMainForm::SetGridSizeItemClick);
+    connect(addItem(pieceMenu, "SetGridSizeItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::SetGridSizeItemClick);
 
-    QMenu* options = MainMenu1->addMenu(QStringLiteral("オプション(&O)"));
+    QMenu* options = MainMenu1->addMenu(QString());
     options->setObjectName(QStringLiteral("Option2"));
-    QAction* optionItem =
-        addItem(options, "OptionItem", QStringLiteral("サウンド／パラメータ(&S)..."));
+    QAction* optionItem = addItem(options, "OptionItem", QString());
     optionItem->setProperty("helpContext", 3);
     connect(optionItem, &QAction::triggered, this, &TMaruletMainForm::OptionItemClick);
-    QAction* designItem = addItem(options, "DesignItem", QStringLiteral("デザイン(&D)..."));
+    QAction* designItem = addItem(options, "DesignItem", QString());
     designItem->setProperty("helpContext", 4);
     connect(designItem, &QAction::triggered, this, &TMaruletMainForm::DesignItemClick);
+    // Appended, so every item above keeps its place and access key.
+    QMenu* language = options->addMenu(QString());
+    language->setObjectName(QStringLiteral("LanguageMenu"));
+    auto* languages = new QActionGroup(language);
+    for (const auto& [name, code] :
+         {std::pair{"JapaneseItem", "ja"}, std::pair{"EnglishItem", "en"}}) {
+        QAction* item = addItem(language, name, QString());
+        item->setCheckable(true);
+        item->setData(QString::fromLatin1(code));
+        languages->addAction(item);
+        connect(item, &QAction::triggered, this,
+                [this, item] { setLanguage(item->data().toString()); });
+    }
 
-    QMenu* help = MainMenu1->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QMenu* help = MainMenu1->addMenu(QString());
     help->setObjectName(QStringLiteral("Help1"));
-    connect(addItem(help, "HelpContentsItem", QStringLiteral("目次(&C)")), &QAction::triggered,
-            this, &TMaruletMainForm::HelpContentsItemClick);
-    connect(addItem(help, "AboutItem", QStringLiteral("パージョン情報(&A)")), &QAction::triggered,
-            this, &TMaruletMainForm::AboutItemClick);
-    connect(addItem(help, "HelpGoWebItem", QStringLiteral("Webページへ(&W)")), &QAction::triggered,
-            this, &TMaruletMainForm::HelpGoWebItemClick);
+    connect(addItem(help, "HelpContentsItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::HelpContentsItemClick);
+    connect(addItem(help, "AboutItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::AboutItemClick);
+    connect(addItem(help, "HelpGoWebItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::HelpGoWebItemClick);
 
     PopupMenu1->addAction(AllOffAction);
     PopupMenu1->addAction(AllZzzAction);
     PopupMenu1->addAction(AllActAction);
     addSeparator(PopupMenu1, "Pop_s1");
-    connect(addItem(PopupMenu1, "PopOptionItem", QStringLiteral("サウンド／パラメータ(&S)")),
-            &QAction::triggered, this, &TMaruletMainForm::OptionItemClick);
-    connect(addItem(PopupMenu1, "PopDesignItem", QStringLiteral("デザイン(&D)")),
-            &QAction::triggered, this, &TMaruletMainForm::DesignItemClick);
+    connect(addItem(PopupMenu1, "PopOptionItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::OptionItemClick);
+    connect(addItem(PopupMenu1, "PopDesignItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::DesignItemClick);
     addSeparator(PopupMenu1, "Pop_s2");
     PopupMenu1->addAction(RestoreAction);
-    connect(addItem(PopupMenu1, "PopExitItem", QStringLiteral("終了(&X)")), &QAction::triggered,
-            this, &TMaruletMainForm::FileExitItemClick);
+    connect(addItem(PopupMenu1, "PopExitItem", QString()), &QAction::triggered, this,
+            &TMaruletMainForm::FileExitItemClick);
 
     // The update handlers run whenever a menu is about to show.
-    for (QMenu* menu : {file, pieceMenu, options, help, PopupMenu1})
+    for (QMenu* menu : {file, pieceMenu, options, language, help, PopupMenu1})
         connect(menu, &QMenu::aboutToShow, this, &TMaruletMainForm::updateActions);
+    retranslateMenus();
     updateActions();
 
     auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
@@ -144,10 +152,50 @@ void TMaruletMainForm::createMenus() {
     };
 }
 
+// Captions are set here, at creation and again whenever the language changes.
+void TMaruletMainForm::retranslateMenus() {
+    const auto text = [this](const char* name, const QString& caption) {
+        if (auto* item = findChild<QAction*>(QLatin1String(name))) item->setText(caption);
+    };
+    const auto title = [this](const char* name, const QString& caption) {
+        if (auto* menu = findChild<QMenu*>(QLatin1String(name))) menu->setTitle(caption);
+    };
+    text("AllOffAction", tr("すべて休止(&A)"));
+    text("AllZzzAction", tr("すべて休眠(&Z)"));
+    text("AllActAction", tr("休眠状態をすべて解除(&R)"));
+    text("RestoreAction", tr("元のサイズに戻す"));
+    text("DefPosAction", tr("デフォルトの配置(&D)"));
+    text("EnableGridAction", tr("グリッドに配置(&G)"));
+    title("File1", tr("ファイル(&F)"));
+    text("FileLoadPosItem", tr("配置の読み込み(&L)"));
+    text("FileSavePosItem", tr("配置の保存(&S)"));
+    text("FileExitItem", tr("終了(&X)"));
+    title("S1", tr("駒操作(&P)"));
+    text("SetGridSizeItem", tr("配置グリッドのサイズ指定(&S)..."));
+    title("Option2", tr("オプション(&O)"));
+    text("OptionItem", tr("サウンド／パラメータ(&S)..."));
+    text("DesignItem", tr("デザイン(&D)..."));
+    // The language menu reads the same in both languages, so it can be found.
+    title("LanguageMenu", tr("言語 / Language(&L)"));
+    text("JapaneseItem", tr("日本語(&J)"));
+    text("EnglishItem", tr("English(&E)"));
+    title("Help1", tr("ヘルプ(&H)"));
+    text("HelpContentsItem", tr("目次(&C)"));
+    text("AboutItem", tr("パージョン情報(&A)"));
+    text("HelpGoWebItem", tr("Webページへ(&W)"));
+    text("PopOptionItem", tr("サウンド／パラメータ(&S)"));
+    text("PopDesignItem", tr("デザイン(&D)"));
+    text("PopExitItem", tr("終了(&X)"));
+    if (MidiRecItem) RecordingUpdate();
+}
+
 void TMaruletMainForm::updateActions() {
     RestoreActionUpdate();
     EnableGridActionUpdate();
     RecordingUpdate();
+    for (const char* name : {"JapaneseItem", "EnglishItem"})
+        if (auto* item = findChild<QAction*>(QLatin1String(name)))
+            item->setChecked(item->data().toString() == m_translations.language());
 }
 
 void TMaruletMainForm::AllOffActionExecute() {
@@ -193,7 +241,7 @@ void TMaruletMainForm::EnableGridActionUpdate() {
 
 void TMaruletMainForm::SetGridSizeItemClick() {
     const QString initial = QString::number(prm.GridSize);
-    const QString text = askText(QStringLiteral("配置グリッドのサイズ指定"), initial);
+    const QString text = askText(tr("配置グリッドのサイズ指定"), initial);
     if (text.isEmpty()) return;
     bool ok = false;
     int size = text.trimmed().toInt(&ok);
@@ -213,7 +261,7 @@ QFileDialog& TMaruletMainForm::prepareLayoutDialog(QFileDialog*& made, const cha
     // Layout files match in any letter case; the pattern part is hidden so
     // the list shows the plain description.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog.setNameFilter(QStringLiteral("配置情報ファイル (*.dat) (*.[dD][aA][tT])"));
+    dialog.setNameFilter(tr("配置情報ファイル (*.dat)") + QStringLiteral(" (*.[dD][aA][tT])"));
     dialog.setDefaultSuffix(QStringLiteral("DAT"));
     dialog.setDirectory(HomeFolder());
     dialog.selectFile(QStringLiteral("*.DAT"));
@@ -222,8 +270,7 @@ QFileDialog& TMaruletMainForm::prepareLayoutDialog(QFileDialog*& made, const cha
 }
 
 void TMaruletMainForm::FileSavePosItemClick() {
-    QFileDialog& dialog =
-        prepareLayoutDialog(SaveDialog1, "SaveDialog1", QStringLiteral("配置情報の保存"));
+    QFileDialog& dialog = prepareLayoutDialog(SaveDialog1, "SaveDialog1", tr("配置情報の保存"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
@@ -237,8 +284,7 @@ void TMaruletMainForm::FileSavePosItemClick() {
 }
 
 void TMaruletMainForm::FileLoadPosItemClick() {
-    QFileDialog& dialog =
-        prepareLayoutDialog(OpenDialog1, "OpenDialog1", QStringLiteral("配置情報の読込"));
+    QFileDialog& dialog = prepareLayoutDialog(OpenDialog1, "OpenDialog1", tr("配置情報の読込"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QString path = runFileDialog(dialog);
@@ -261,8 +307,14 @@ void TMaruletMainForm::DesignItemClick() {
 }
 
 HelpWindow& TMaruletMainForm::help() {
-    if (!m_help) m_help = new HelpWindow(this);
+    if (!m_help) m_help = new HelpWindow(HelpWindow::pagesFor(m_translations.language()), this);
     return *m_help;
+}
+
+void TMaruletMainForm::setLanguage(const QString& language) {
+    const QString applied = m_translations.apply(language);
+    if (m_help) m_help->setPageFolder(HelpWindow::pagesFor(applied));
+    updateActions();
 }
 
 void TMaruletMainForm::HelpContentsItemClick() {

@@ -6,7 +6,7 @@
 
 MaruletApplication::MaruletApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Marulet"));
-    setApplicationDisplayName(QStringLiteral("Marulet"));
+    // No display name: Qt would add it to every window's title.
     setOrganizationName(QStringLiteral("Marulet"));
     setDesktopFileName(QStringLiteral("io.github.marulet.Marulet"));
     Q_INIT_RESOURCE(marulet); // the icon lives in a static library
@@ -25,6 +25,9 @@ bool MaruletApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void MaruletApplication::showError(const QString& message) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Marulet"), message, QMessageBox::Ok);
+    // Above the window the user works in, always-on-top dialogs included.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Marulet"), message, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
 }

@@ -44,8 +44,7 @@ void TMaruletMainForm::RecordingUpdate() {
                          "audio; an external MIDI device plays outside this program.");
     WavRecItem->setToolTip(why);
     WavRecItem->setStatusTip(why);
-    // Ends with the program's name, so the platform adds it no second time.
-    setWindowTitle(recording.active() ? tr("● REC — Marulet") : QStringLiteral("Marulet"));
+    setWindowTitle(recording.active() ? tr("Marulet ● REC") : QStringLiteral("Marulet"));
 }
 
 QString TMaruletMainForm::askRecordingFile(const QString& title, const QString& filter,

@@ -3,11 +3,12 @@
 #include "app/Global.h"
 #include "sound/PrgNames.h"
 #include "sound/TMidiPort.h"
+#include "ui/DialogLook.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFont>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QShowEvent>
 #include <QSignalBlocker>
@@ -18,16 +19,16 @@
 
 namespace {
 
-const QString kNoDevice = QStringLiteral("<none>");
+const char* const kNoDevice = QT_TRANSLATE_NOOP("TOptionDlg", "<none>");
 
 const char* const kPatternTexts[] = {
-    "1",
-    "2 (1の前後反対)",
-    "3",
-    "4 (3の前後反対)",
-    "ランダムに 1 または 2",
-    "ランダムに 3 または 4",
-    "ランダムに 1 ～ 4",
+    QT_TRANSLATE_NOOP("TOptionDlg", "1"),
+    QT_TRANSLATE_NOOP("TOptionDlg", "2 (1の前後反対)"),
+    QT_TRANSLATE_NOOP("TOptionDlg", "3"),
+    QT_TRANSLATE_NOOP("TOptionDlg", "4 (3の前後反対)"),
+    QT_TRANSLATE_NOOP("TOptionDlg", "ランダムに 1 または 2"),
+    QT_TRANSLATE_NOOP("TOptionDlg", "ランダムに 3 または 4"),
+    QT_TRANSLATE_NOOP("TOptionDlg", "ランダムに 1 ～ 4"),
 };
 
 // Labels grow with their text from a fixed top-left corner.
@@ -85,7 +86,6 @@ int risingSpeedPosition(double value) {
 
 TOptionDlg::TOptionDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("OptionDlg"));
-    setWindowTitle(QStringLiteral("サウンド/パラメータ"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setModal(false);
@@ -99,16 +99,15 @@ TOptionDlg::TOptionDlg(QWidget* parent) : QDialog(parent) {
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("MIDI"), this);
+    GroupBox1 = new QGroupBox(this);
     GroupBox1->setGeometry(7, 2, 237, 167);
-    Label5 = makeLabel(GroupBox1, 21, 17, QStringLiteral("デバイス"));
+    Label5 = makeLabel(GroupBox1, 21, 17, QString());
     MidiDevCmbBox = makeList(GroupBox1, 69, 14, 161);
     QLabel** voiceLabels[] = {&Label1, &Label2, &Label3, &Label4};
     QComboBox** programLists[] = {&PrgCmbBox1, &PrgCmbBox2, &PrgCmbBox3, &PrgCmbBox4};
     for (int channel = 0; channel < 4; ++channel) {
         const int top = 43 + 21 * channel;
-        *voiceLabels[channel] =
-            makeLabel(GroupBox1, 28, top + 3, QStringLiteral("音色%1").arg(channel + 1));
+        *voiceLabels[channel] = makeLabel(GroupBox1, 28, top + 3, QString());
         QComboBox* list = makeList(GroupBox1, 69, top, 161);
         list->setProperty("Tag", channel); // the channel it plays
         *programLists[channel] = list;
@@ -120,19 +119,18 @@ TOptionDlg::TOptionDlg(QWidget* parent) : QDialog(parent) {
     volumeFont.setStyleHint(QFont::SansSerif);
     volumeFont.setPixelSize(13);
     Label6->setFont(volumeFont);
-    setLabelText(Label6, QStringLiteral("音量"));
     Label_volume = makeLabel(GroupBox1, 76, 139, QStringLiteral("000"));
     VolTrackBar = makeSlider(GroupBox1, QRect(98, 133, 132, 30), 0, 127, 8, 0);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("パラメータ"), this);
+    GroupBox2 = new QGroupBox(this);
     GroupBox2->setGeometry(7, 180, 237, 114);
-    Label7 = makeLabel(GroupBox2, 14, 21, QStringLiteral("到達距離"));
+    Label7 = makeLabel(GroupBox2, 14, 21, QString());
     Label_reach = makeLabel(GroupBox2, 76, 21, QStringLiteral("000"));
     ReachTrackBar = makeSlider(GroupBox2, QRect(98, 14, 132, 28), 50, 300, 25, 100);
-    Label9 = makeLabel(GroupBox2, 15, 52, QStringLiteral("高まり速度"));
+    Label9 = makeLabel(GroupBox2, 15, 52, QString());
     Label_actLv = makeLabel(GroupBox2, 77, 52, QStringLiteral("0.0"));
     ActLvTrackBar = makeSlider(GroupBox2, QRect(98, 45, 132, 28), 50, 800, 94, 100);
-    Label8 = makeLabel(GroupBox2, 15, 84, QStringLiteral("反応パターン"));
+    Label8 = makeLabel(GroupBox2, 15, 84, QString());
     ResPtnComboBox = makeList(GroupBox2, 82, 81, 141);
 
     setTabOrder(MidiDevCmbBox, PrgCmbBox1);
@@ -156,6 +154,36 @@ TOptionDlg::TOptionDlg(QWidget* parent) : QDialog(parent) {
     connect(ResPtnComboBox, &QComboBox::activated, this, &TOptionDlg::ResPtnComboBoxChange);
 
     FormCreate();
+    retranslateUi();
+    setTitleOnFrame(GroupBox1);
+    setTitleOnFrame(GroupBox2);
+}
+
+void TOptionDlg::retranslateUi() {
+    setWindowTitle(tr("サウンド/パラメータ"));
+    GroupBox1->setTitle(tr("MIDI"));
+    setLabelText(Label5, tr("デバイス"));
+    QLabel* const voiceLabels[] = {Label1, Label2, Label3, Label4};
+    for (int channel = 0; channel < 4; ++channel)
+        setLabelText(voiceLabels[channel], tr("音色%1").arg(channel + 1));
+    setLabelText(Label6, tr("音量"));
+    GroupBox2->setTitle(tr("パラメータ"));
+    setLabelText(Label7, tr("到達距離"));
+    setLabelText(Label9, tr("高まり速度"));
+    setLabelText(Label8, tr("反応パターン"));
+    // Every caption clear of the control to its right, in either language.
+    for (const auto& [label, limit] :
+         {std::pair{Label5, 69}, std::pair{Label1, 69}, std::pair{Label2, 69},
+          std::pair{Label3, 69}, std::pair{Label4, 69}, std::pair{Label6, 76},
+          std::pair{Label7, 76}, std::pair{Label9, 77}, std::pair{Label8, 82}})
+        fitLabelBefore(label, limit);
+    for (int i = 0; i < ResPtnComboBox->count(); ++i)
+        ResPtnComboBox->setItemText(i, tr(kPatternTexts[i]));
+}
+
+void TOptionDlg::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslateUi();
+    QDialog::changeEvent(event);
 }
 
 QString TOptionDlg::formatRisingSpeed(double value, const QLocale& locale) {
@@ -196,7 +224,7 @@ void TOptionDlg::FormCreate() {
         MidiOutService& service = midiPort->service();
         const unsigned count = midiPort->GetNumDevs();
         for (unsigned device = 0; device < count; ++device)
-            MidiDevCmbBox->addItem(service.deviceName(device).value_or(kNoDevice));
+            MidiDevCmbBox->addItem(service.deviceName(device).value_or(tr(kNoDevice)));
     }
     QStringList names;
     for (const auto& name : PrgNames)
@@ -207,7 +235,7 @@ void TOptionDlg::FormCreate() {
     }
     ResPtnComboBox->clear();
     for (const char* text : kPatternTexts)
-        ResPtnComboBox->addItem(QString::fromUtf8(text));
+        ResPtnComboBox->addItem(tr(text));
 }
 
 void TOptionDlg::FormShow() {
@@ -269,15 +297,6 @@ void TOptionDlg::showEvent(QShowEvent* event) {
     // A window manager's own show (leaving the minimised state) is no new showing.
     if (!event->spontaneous()) FormShow();
     QDialog::showEvent(event);
-}
-
-void TOptionDlg::keyPressEvent(QKeyEvent* event) {
-    // Without a Cancel button, Escape does not close the dialog.
-    if (event->key() == Qt::Key_Escape) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 QComboBox* TOptionDlg::programList(int channel) const {

@@ -5,7 +5,6 @@
 
 class QComboBox;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QShowEvent;
 class QSlider;
@@ -66,8 +65,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void retranslateUi();
     QComboBox* programList(int channel) const;
 };

@@ -10,13 +10,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -65,8 +69,9 @@ TEST_F(CommandsTest, MenuBarHoldsTheItemsInOrder) {
               (QStringList{"すべて休止(&A)", "すべて休眠(&Z)", "休眠状態をすべて解除(&R)", "-",
                            "デフォルトの配置(&D)", "-", "グリッドに配置(&G)",
                            "配置グリッドのサイズ指定(&S)..."}));
-    EXPECT_EQ(captions(barMenu("Option2")),
-              (QStringList{"サウンド／パラメータ(&S)...", "デザイン(&D)..."}));
+    EXPECT_EQ(
+        captions(barMenu("Option2")),
+        (QStringList{"サウンド／パラメータ(&S)...", "デザイン(&D)...", "言語 / Language(&L)"}));
     EXPECT_EQ(captions(barMenu("Help1")),
               (QStringList{"目次(&C)", "パージョン情報(&A)", "Webページへ(&W)"}));
     EXPECT_EQ(item(barMenu("Option2"), "OptionItem")->property("helpContext").toInt(), 3);
@@ -171,6 +176,93 @@ TEST_F(CommandsTest, RestoreItemShowsOnlyWhenMaximisedWithoutTitleBar) {
     EXPECT_FALSE(form->menuBar()->isHidden());
     EXPECT_FALSE(shownInMenu());
     prm.HideTitlebar = false;
+}
+
+TEST_F(CommandsTest, RestoreEndsFullScreenForGoodAlsoByTheWindowManagersKeys) {
+    prm.HideTitlebar = true;
+    form->show();
+    auto fullScreen = [&] {
+        form->setWindowState(Qt::WindowMaximized);
+        QApplication::processEvents();
+        return (form->windowState() & Qt::WindowFullScreen) && form->menuBar()->isHidden();
+    };
+    // The window system reports a state, as a window manager does.
+    auto reported = [&](Qt::WindowStates state) {
+        form->windowHandle()->setWindowStates(state);
+        QApplication::processEvents();
+    };
+    auto normal = [&] {
+        return !(form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+               !form->menuBar()->isHidden();
+    };
+
+    ASSERT_TRUE(fullScreen());
+    form->RestoreAction->trigger();
+    reported(Qt::WindowMaximized); // handed back as full screen ends
+    EXPECT_TRUE(normal());
+    reported(Qt::WindowNoState);
+    EXPECT_TRUE(normal());
+
+    ASSERT_TRUE(fullScreen());
+    reported(Qt::WindowMaximized); // the window manager's own key leaves full screen
+    EXPECT_TRUE(normal());
+    reported(Qt::WindowNoState);
+
+    ASSERT_TRUE(fullScreen());
+    QTest::qWait(1100);
+    reported(Qt::WindowFullScreen); // how openbox reports the mode: still in it
+    EXPECT_TRUE(form->menuBar()->isHidden());
+    EXPECT_TRUE(form->windowState() & Qt::WindowFullScreen);
+    form->RestoreAction->trigger();
+    reported(Qt::WindowNoState);
+    EXPECT_TRUE(normal());
+    EXPECT_TRUE(fullScreen()); // a later maximise is a fresh one
+    prm.HideTitlebar = false;
+}
+
+TEST_F(CommandsTest, TheLanguageMenuSwitchesEveryOpenWindowAtOnce) {
+    QMenu* languages = form->findChild<QMenu*>("LanguageMenu");
+    ASSERT_TRUE(languages);
+    EXPECT_EQ(captions(languages), (QStringList{"日本語(&J)", "English(&E)"}));
+    form->HelpContentsItemClick();
+    const QStringList japanese = captions(barMenu("S1")) + captions(form->PopupMenu1);
+    auto choose = [&](const char* name) {
+        item(languages, name)->trigger();
+        QApplication::processEvents();
+        emit languages->aboutToShow();
+    };
+
+    choose("EnglishItem");
+    EXPECT_TRUE(item(languages, "EnglishItem")->isChecked());
+    EXPECT_EQ(barMenu("File1")->title(), "&File");
+    EXPECT_EQ(captions(barMenu("S1")).value(0), "Stop &all");
+    EXPECT_EQ(form->DesignDlg->windowTitle(), "Design");
+    EXPECT_EQ(form->DesignDlg->HideTbarChkBox->text(), "Hide the title bar when maximised");
+    EXPECT_EQ(form->OptionDlg->windowTitle(), "Sound/Parameters");
+    EXPECT_EQ(form->OptionDlg->Label8->text(), "Response");
+    EXPECT_EQ(form->help().windowTitle(), "Marulet Help");
+    EXPECT_TRUE(form->help().currentPage().toString().contains("/help/en/"));
+    EXPECT_EQ(QCoreApplication::translate("TMaruletMainForm", "The layout could not be saved: %1"),
+              "The layout could not be saved: %1");
+
+    choose("JapaneseItem");
+    EXPECT_TRUE(item(languages, "JapaneseItem")->isChecked());
+    EXPECT_EQ(captions(barMenu("S1")) + captions(form->PopupMenu1), japanese);
+    EXPECT_EQ(form->DesignDlg->windowTitle(), "デザイン設定");
+    EXPECT_EQ(form->OptionDlg->windowTitle(), "サウンド/パラメータ");
+    EXPECT_EQ(form->help().windowTitle(), "Marulet ヘルプ"); // the contents: once
+    EXPECT_EQ(QCoreApplication::translate("TMaruletMainForm", "The layout could not be saved: %1"),
+              "配置を保存できませんでした: %1");
+
+    // Kept in [General] and spoken from the start.
+    choose("EnglishItem");
+    const QString ini = dir.filePath("marulet.INI");
+    form->close();
+    form.reset();
+    EXPECT_EQ(IniFile(ini).ReadString("General", "Language", ""), "en");
+    form = std::make_unique<TMaruletMainForm>(ini, std::make_unique<RecordingMidiService>());
+    QApplication::processEvents();
+    EXPECT_EQ(barMenu("File1")->title(), "&File");
 }
 
 TEST_F(CommandsTest, DialogsOpenModelessAndStayOne) {

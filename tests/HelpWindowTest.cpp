@@ -83,36 +83,47 @@ TEST(HelpWindowTest, UnknownContextNumbersShowTheContents) {
     }
 }
 
+// Both languages: the English pages carry the same pages and anchors.
 TEST(HelpWindowTest, EveryLinkOfEveryPageLeadsToAnExistingPageAndAnchor) {
-    const QStringList files = QDir(QStringLiteral(":/marulet/help")).entryList({"*.html"});
-    ASSERT_EQ(files.size(), 4);
-    QTextBrowser browser;
-    QHash<QString, QSet<QString>> anchors;
-    QHash<QString, QStringList> links;
-    for (const QString& file : files) {
-        browser.setSource(kContents.resolved(QUrl(file)));
-        const PageLinks found = linksOf(*browser.document());
-        anchors[file] = found.anchors;
-        links[file] = found.hrefs;
-    }
-    QSet<QString> reached = {QStringLiteral("index.html")};
-    for (const QString& file : files) {
-        const QUrl page = kContents.resolved(QUrl(file));
-        for (const QString& href : links[file]) {
-            const QUrl target = page.resolved(QUrl(href));
-            ASSERT_EQ(target.scheme(), QStringLiteral("qrc"))
-                << file.toStdString() << " " << href.toStdString();
-            const QString name = target.fileName();
-            EXPECT_TRUE(files.contains(name)) << file.toStdString() << " -> " << href.toStdString();
-            if (target.hasFragment()) {
-                EXPECT_TRUE(anchors[name].contains(target.fragment()))
-                    << file.toStdString() << " -> " << href.toStdString();
-            }
-            reached.insert(name);
+    QHash<QString, QSet<QString>> japaneseAnchors;
+    for (const char* language : {"ja", "en"}) {
+        SCOPED_TRACE(language);
+        const QUrl kContents = QUrl(QStringLiteral("qrc") + HelpWindow::pagesFor(language))
+                                   .resolved(QUrl("index.html"));
+        const QStringList files =
+            QDir(HelpWindow::pagesFor(language)).entryList({"*.html"}, QDir::Files);
+        ASSERT_EQ(files.size(), 4);
+        QTextBrowser browser;
+        QHash<QString, QSet<QString>> anchors;
+        QHash<QString, QStringList> links;
+        for (const QString& file : files) {
+            browser.setSource(kContents.resolved(QUrl(file)));
+            const PageLinks found = linksOf(*browser.document());
+            anchors[file] = found.anchors;
+            links[file] = found.hrefs;
         }
+        QSet<QString> reached = {QStringLiteral("index.html")};
+        for (const QString& file : files) {
+            const QUrl page = kContents.resolved(QUrl(file));
+            for (const QString& href : links[file]) {
+                const QUrl target = page.resolved(QUrl(href));
+                ASSERT_EQ(target.scheme(), QStringLiteral("qrc"))
+                    << file.toStdString() << " " << href.toStdString();
+                const QString name = target.fileName();
+                EXPECT_TRUE(files.contains(name))
+                    << file.toStdString() << " -> " << href.toStdString();
+                if (target.hasFragment()) {
+                    EXPECT_TRUE(anchors[name].contains(target.fragment()))
+                        << file.toStdString() << " -> " << href.toStdString();
+                }
+                reached.insert(name);
+            }
+        }
+        // No page is left out of the web of links.
+        EXPECT_EQ(reached, QSet<QString>(files.begin(), files.end()));
+        if (japaneseAnchors.isEmpty()) japaneseAnchors = anchors;
+        EXPECT_EQ(anchors, japaneseAnchors);
     }
-    // No page is left out of the web of links.
-    EXPECT_EQ(reached, QSet<QString>(files.begin(), files.end()));
 }
 
 TEST(HelpWindowTest, ClickedLinksAndTheButtonsNavigate) {

@@ -2,10 +2,12 @@
 #include "app/FieldView.h"
 #include "app/Global.h"
 #include "app/IniFile.h"
+#include "app/MaruletApplication.h"
 #include "field/Pieces.h"
 #include "sound/OptDlg.h"
 #include "sound/RecordingMidiService.h"
 #include "sound/TMidiPort.h"
+#include "ui/DsgnDlg.h"
 
 #include <QApplication>
 #include <QFile>
@@ -250,6 +252,54 @@ TEST_F(MainFormTest, AnUndecodablePictureStillBuildsEverything) {
     EXPECT_TRUE(prm.bgBitmap->isNull());
 }
 
+TEST_F(MainFormTest, TenMaximiseCloseStartCyclesKeepTheNormalBounds) {
+    writeSettings("[General]\nWinLeft=100\nWinTop=80\nWinWidth=640\nWinHeight=480\n");
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        prm.HideTitlebar = cycle % 2 == 1; // full screen, or plainly maximised
+        open();
+        QApplication::processEvents();
+        form->setWindowState(Qt::WindowMaximized);
+        QApplication::processEvents();
+        form->close();
+        form.reset();
+        IniFile ini(iniPath);
+        const QRect saved(ini.ReadInteger("General", "WinLeft", -1),
+                          ini.ReadInteger("General", "WinTop", -1),
+                          ini.ReadInteger("General", "WinWidth", -1),
+                          ini.ReadInteger("General", "WinHeight", -1));
+        EXPECT_EQ(saved, QRect(100, 80, 640, 480)) << "cycle " << cycle;
+        EXPECT_EQ(ini.ReadInteger("General", "WinState", -1), 2);
+    }
+    prm.HideTitlebar = false;
+}
+
+TEST_F(MainFormTest, DialogsDefaultFromTheRestoredCornerAlsoWhenStartingMaximised) {
+    writeSettings("[General]\nWinState=2\nWinLeft=100\nWinTop=50\nWinWidth=640\n"
+                  "WinHeight=480\n");
+    open();
+    ASSERT_TRUE(form->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form->OptionDlg->pos(), QPoint(150, 100));
+    EXPECT_EQ(form->DesignDlg->pos(), QPoint(200, 150));
+}
+
+TEST_F(MainFormTest, ErrorBoxesBelongToTheActiveWindow) {
+    open();
+    form->DesignDlg->show();
+    QApplication::setActiveWindow(form->DesignDlg);
+    QWidget* parent = nullptr;
+    bool onTop = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            parent = box->parentWidget();
+            onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+            box->accept();
+        }
+    });
+    MaruletApplication::showError(QStringLiteral("broken"));
+    EXPECT_EQ(parent, form->DesignDlg);
+    EXPECT_TRUE(onTop);
+}
+
 TEST_F(MainFormTest, AnUnwritableSettingsFileStillLetsTheWindowClose) {
     // A file where the folder should be: not even root can write there.
     QFile blocker(dir.filePath(QStringLiteral("blocked")));
@@ -260,11 +310,17 @@ TEST_F(MainFormTest, AnUnwritableSettingsFileStillLetsTheWindowClose) {
     QString reported;
     QObject::connect(form.get(), &TMaruletMainForm::saveFailed,
                      [&](const QString& m) { reported = m; });
-    QTimer::singleShot(0, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+    form->DesignDlg->show();
+    QApplication::setActiveWindow(form->DesignDlg);
+    QWidget* parent = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            parent = box->parentWidget();
             box->accept();
+        }
     });
     form->close();
+    EXPECT_EQ(parent, form->DesignDlg); // above the always-on-top dialog
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(reported.contains(iniPath)) << reported.toStdString();
     EXPECT_EQ(service->messages.size() >= 16, true); // the port was still silenced

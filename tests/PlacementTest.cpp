@@ -38,11 +38,24 @@ public:
     void setWindowState(State s) override { state = s; }
     bool hasDialogFrame() const override { return dialogFrame; }
     QString componentName() const override { return name; }
+    QMargins frameMargins() const override { return frame; }
 
     Bounds bounds;
+    QMargins frame;
     State state = Normal;
     QString name;
     bool dialogFrame;
+};
+
+// Monitors where the test puts them.
+class FakeMonitors : public PlacementScreen {
+public:
+    explicit FakeMonitors(std::vector<Monitor> all) : all(std::move(all)) {}
+    int screenWidth() const override { return all.front().full.width(); }
+    int screenHeight() const override { return all.front().full.height(); }
+    int monitorCount() const override { return int(all.size()); }
+    std::vector<Monitor> monitors() const override { return all; }
+    std::vector<Monitor> all;
 };
 
 class FakeScreen : public PlacementScreen {
@@ -89,27 +102,27 @@ TEST_F(Placement, NewFileCentresTheDefaultSizeOnThePrimaryScreen) {
     EXPECT_EQ(main.state, PlacedWindow::Normal);
 
     // Centring uses the size just restored, and truncates toward zero.
-    store("WinWidth=1367\nWinHeight=900\n");
+    store("WinWidth=1001\nWinHeight=700\n");
     LoadMainFormPos(main, *ini, FakeScreen(1366, 768, 2), 800, 600);
-    EXPECT_EQ(main.bounds, (Bounds{0, -66, 1367, 900}));
+    EXPECT_EQ(main.bounds, (Bounds{182, 34, 1001, 700}));
 }
 
 TEST_F(Placement, MainWindowIsKeptOnASingleScreenOnly) {
-    store("WinLeft=-50\nWinTop=-7\n");
+    store("WinLeft=-50\nWinTop=7\n");
     LoadMainFormPos(main, *ini, single, 800, 600);
-    EXPECT_EQ(main.bounds, (Bounds{0, 0, 800, 600}));
+    EXPECT_EQ(main.bounds, (Bounds{0, 7, 800, 600}));
     LoadMainFormPos(main, *ini, FakeScreen(1280, 800, 2), 800, 600);
-    EXPECT_EQ(main.bounds, (Bounds{-50, -7, 800, 600}));
+    EXPECT_EQ(main.bounds, (Bounds{-50, 7, 800, 600}));
 
     store("WinLeft=1000\nWinTop=300\n");
     LoadMainFormPos(main, *ini, single, 800, 600);
     EXPECT_EQ(main.bounds, (Bounds{480, 200, 800, 600}));
 
-    // Too wide for the screen: the right edge on the screen's edge, whatever WinLeft says.
+    // Too big for the screen: shrunk to it, whatever WinLeft says.
     for (const char* left : {"-300", "0", "5000"}) {
         store(QByteArray("WinWidth=1500\nWinHeight=900\nWinLeft=") + left + "\nWinTop=-9\n");
         LoadMainFormPos(main, *ini, single, 800, 600);
-        EXPECT_EQ(main.bounds, (Bounds{-220, -100, 1500, 900})) << left;
+        EXPECT_EQ(main.bounds, (Bounds{0, 0, 1280, 800})) << left;
     }
 }
 
@@ -132,9 +145,49 @@ TEST_F(Placement, MainWindowSizeFallsBackToTheDefault) {
 TEST_F(Placement, AbsurdPositionsDoNotOverflow) {
     store("WinLeft=2147483647\nWinTop=-2147483648\nWinWidth=2147483647\nWinHeight=600\n");
     LoadMainFormPos(main, *ini, single, 800, 600);
-    EXPECT_EQ(main.bounds, (Bounds{1280 - 2147483647, 0, 2147483647, 600}));
+    EXPECT_EQ(main.bounds, (Bounds{0, 0, 1280, 600}));
     LoadMainFormPos(main, *ini, FakeScreen(1280, 800, 3), 800, 600);
-    EXPECT_EQ(main.bounds, (Bounds{2147483647, -2147483647 - 1, 2147483647, 600}));
+    EXPECT_EQ(main.bounds, (Bounds{0, 0, 1280, 600}));
+}
+
+TEST_F(Placement, HandEditedSizesAndPlacesNeverHideTheWindow) {
+    // Beyond what X11 can show, or below the screen: shrunk to the free area
+    // (a 30-pixel panel here) and brought back with the frame on the screen.
+    const FakeMonitors panel({{QRect(0, 0, 1280, 800), QRect(0, 0, 1280, 770)}});
+    main.frame = QMargins(1, 22, 1, 4);
+    for (const auto& [lines, expected] :
+         {std::pair{"WinWidth=100000\nWinHeight=70000\n", Bounds{0, 0, 1278, 744}},
+          std::pair{"WinHeight=99999999\n", Bounds{240, 0, 800, 744}},
+          std::pair{"WinHeight=40000\nWinTop=100\nWinLeft=30\n", Bounds{30, 30, 800, 744}},
+          std::pair{"WinLeft=99999\nWinTop=99999\n", Bounds{478, 174, 800, 600}}}) {
+        store(lines);
+        LoadMainFormPos(main, *ini, panel, 800, 600);
+        EXPECT_EQ(main.bounds, expected) << lines;
+    }
+}
+
+TEST_F(Placement, TheTitleBarEndsOnAMonitorThatExistsNow) {
+    // Left on a tall monitor above the primary that is gone: back on the primary.
+    const QRect primary(0, 0, 1280, 800);
+    const QRect tall(1280, -400, 1080, 1920);
+    store("WinLeft=1400\nWinTop=-300\nWinWidth=1000\nWinHeight=1700\n");
+    LoadMainFormPos(main, *ini, FakeMonitors({{primary, primary}, {tall, tall}}), 800, 600);
+    EXPECT_EQ(main.bounds, (Bounds{1400, -300, 1000, 1700}));
+    LoadMainFormPos(main, *ini, FakeMonitors({{primary, primary}}), 800, 600);
+    EXPECT_EQ(main.bounds, (Bounds{280, 0, 1000, 800}));
+    // With two monitors, a title bar hanging above every monitor is brought down.
+    store("WinLeft=100\nWinTop=-50\n");
+    LoadMainFormPos(main, *ini, FakeMonitors({{primary, primary}, {tall, tall}}), 800, 600);
+    EXPECT_EQ(main.bounds, (Bounds{100, 0, 800, 600}));
+}
+
+TEST_F(Placement, KeepingOnScreenAgainOnceTheFrameIsKnown) {
+    main.bounds = {480, 200, 800, 600}; // placed before the frame was known
+    main.frame = QMargins(2, 24, 2, 2);
+    KeepFormOnScreen(main, single);
+    EXPECT_EQ(main.bounds, (Bounds{476, 174, 800, 600}));
+    KeepFormOnScreen(main, single);
+    EXPECT_EQ(main.bounds, (Bounds{476, 174, 800, 600}));
 }
 
 TEST_F(Placement, StoredStateIsRestoredAndOddValuesOpenNormal) {
@@ -186,8 +239,10 @@ TEST_F(Placement, DialogsStorePositionOnlyAndSizableFormsTheirSizeToo) {
     FakeWindow design("DesignDlg", true, {0, 0, 300, 300});
     LoadFormPos(design, *ini, single, -100, 1100, 0, 0); // defaults, kept on screen
     EXPECT_EQ(design.bounds, (Bounds{0, 500, 300, 300}));
-    LoadFormPos(design, *ini, FakeScreen(1280, 800, 2), -100, 1100, 0, 0);
-    EXPECT_EQ(design.bounds, (Bounds{-100, 1100, 300, 300}));
+    LoadFormPos(design, *ini, FakeScreen(1280, 800, 2), 1300, 400, 0, 0); // on the second
+    EXPECT_EQ(design.bounds, (Bounds{1300, 400, 300, 300}));
+    LoadFormPos(design, *ini, FakeScreen(1280, 800, 2), -100, 1100, 0, 0); // on neither
+    EXPECT_EQ(design.bounds, (Bounds{0, 500, 300, 300}));
     EXPECT_EQ(design.state, PlacedWindow::Normal);
 
     tools.bounds = {7, 8, 9, 10};

@@ -88,7 +88,7 @@ TEST_F(RecordingTest, MidiItemStartsAndStopsARecordingThatSurvivesUntilClose) {
     EXPECT_TRUE(item->isChecked());
     EXPECT_EQ(item->text(), QStringLiteral("MIDI録音を停止(&M)"));
     EXPECT_TRUE(form->windowTitle().contains(QStringLiteral("REC")));
-    EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral("Marulet")));
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("Marulet")));
 
     midiPort->NoteOn(2, 64, 100);
     // A device change goes on recording: the old device's all-notes-off,

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "app/ProductVersion.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -43,7 +44,6 @@ QLabel* makeLabel(const QString& text, QWidget* parent, const QRect& box) {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
@@ -81,14 +81,26 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     Version = makeLabel(QStringLiteral("Version"), Panel1, QRect(60, 59, 161, 16));
     Version->setObjectName(QStringLiteral("Version"));
-    FreeSoftware = makeLabel(QStringLiteral("フリーソフトウェア"), Panel1, QRect(60, 83, 161, 16));
+    FreeSoftware = makeLabel(QString(), Panel1, QRect(60, 83, 161, 16));
     FreeSoftware->setObjectName(QStringLiteral("FreeSoftware"));
 
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton = new QPushButton(this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setGeometry(111, 133, 75, 25);
     OKButton->setDefault(true); // Enter closes the dialog too
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    retranslateUi();
+}
+
+void TAboutBox::retranslateUi() {
+    setWindowTitle(tr("バージョン情報"));
+    FreeSoftware->setText(tr("フリーソフトウェア"));
+    OKButton->setText(tr("OK"));
+}
+
+void TAboutBox::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslateUi();
+    QDialog::changeEvent(event);
 }
 
 QString TAboutBox::versionLine(unsigned major, unsigned minor, unsigned build) {

@@ -5,11 +5,13 @@
 #include "app/HomeFolder.h"
 #include "app/MainForm.h"
 #include "app/MaruletApplication.h"
+#include "ui/DialogLook.h"
 #include "ui/Usrfunc.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -97,7 +99,7 @@ void addPreview(QFileDialog& dialog) {
 
 TDesignDlg::TDesignDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("DesignDlg"));
-    setWindowTitle(QStringLiteral("デザイン設定"));
+
     // Fixed frame, no minimise or maximise box, above the main window.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint |
@@ -112,15 +114,15 @@ TDesignDlg::TDesignDlg(QWidget* parent) : QDialog(parent) {
     setFont(face);
 
     // Created in tab order: the colour scheme, the picture, then the title bar.
-    GroupBox1 = new QGroupBox(QStringLiteral("配色(&C)"), this);
+    GroupBox1 = new QGroupBox(this);
     GroupBox1->setGeometry(8, 8, 337, 62);
-    ColButton1 = makeButton(QStringLiteral("背景(&B)"), GroupBox1, QRect(8, 24, 73, 25));
-    ColButton2 = makeButton(QStringLiteral("駒"), GroupBox1, QRect(104, 24, 50, 25));
-    ColButton3 = makeButton(QStringLiteral("輪郭"), GroupBox1, QRect(154, 24, 50, 25));
-    ColButton4 = makeButton(QStringLiteral("活性化"), GroupBox1, QRect(210, 24, 50, 25));
-    ColButton5 = makeButton(QStringLiteral("休眠中"), GroupBox1, QRect(263, 24, 50, 25));
+    ColButton1 = makeButton(QString(), GroupBox1, QRect(8, 24, 73, 25));
+    ColButton2 = makeButton(QString(), GroupBox1, QRect(104, 24, 50, 25));
+    ColButton3 = makeButton(QString(), GroupBox1, QRect(154, 24, 50, 25));
+    ColButton4 = makeButton(QString(), GroupBox1, QRect(210, 24, 50, 25));
+    ColButton5 = makeButton(QString(), GroupBox1, QRect(263, 24, 50, 25));
 
-    GroupBox2 = new QGroupBox(QStringLiteral("背景画像(&I)"), this);
+    GroupBox2 = new QGroupBox(this);
     GroupBox2->setGeometry(8, 80, 337, 57);
     BgImgEdit = new QLineEdit(GroupBox2);
     BgImgEdit->setGeometry(8, 21, 237, 21);
@@ -130,11 +132,10 @@ TDesignDlg::TDesignDlg(QWidget* parent) : QDialog(parent) {
     face2.setColor(QPalette::Base, palette().color(QPalette::Button));
     BgImgEdit->setPalette(face2);
     BgImgBtn = makeButton(QStringLiteral("..."), GroupBox2, QRect(246, 18, 27, 25));
-    BgImgCheckBox = makeCheckBox(QStringLiteral("有効"), GroupBox2, QRect(280, 14, 49, 17));
-    StretchChkBox = makeCheckBox(QStringLiteral("拡大"), GroupBox2, QRect(280, 34, 49, 17));
+    BgImgCheckBox = makeCheckBox(QString(), GroupBox2, QRect(280, 14, 49, 17));
+    StretchChkBox = makeCheckBox(QString(), GroupBox2, QRect(280, 34, 49, 17));
 
-    HideTbarChkBox =
-        makeCheckBox(QStringLiteral("最大化時にタイトルバーを隠す"), this, QRect(16, 152, 185, 17));
+    HideTbarChkBox = makeCheckBox(QString(), this, QRect(16, 152, 185, 17));
 
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
@@ -166,6 +167,31 @@ TDesignDlg::TDesignDlg(QWidget* parent) : QDialog(parent) {
     connect(BgImgCheckBox, &QCheckBox::toggled, this, &TDesignDlg::BgImgCheckBoxClick);
     connect(StretchChkBox, &QCheckBox::toggled, this, &TDesignDlg::StretchChkBoxClick);
     connect(HideTbarChkBox, &QCheckBox::toggled, this, &TDesignDlg::HideTbarChkBoxClick);
+    retranslateUi();
+    setTitleOnFrame(GroupBox1);
+    setTitleOnFrame(GroupBox2);
+}
+
+void TDesignDlg::retranslateUi() {
+    setWindowTitle(tr("デザイン設定"));
+    GroupBox1->setTitle(tr("配色(&C)"));
+    ColButton1->setText(tr("背景(&B)"));
+    ColButton2->setText(tr("駒"));
+    ColButton3->setText(tr("輪郭"));
+    ColButton4->setText(tr("活性化"));
+    ColButton5->setText(tr("休眠中"));
+    GroupBox2->setTitle(tr("背景画像(&I)"));
+    BgImgCheckBox->setText(tr("有効"));
+    StretchChkBox->setText(tr("拡大"));
+    HideTbarChkBox->setText(tr("最大化時にタイトルバーを隠す"));
+    for (QCheckBox* box : {BgImgCheckBox, StretchChkBox, HideTbarChkBox})
+        widenToText(box);
+    m_lastPictureFilter.clear(); // the filters' names change with the language
+}
+
+void TDesignDlg::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslateUi();
+    QDialog::changeEvent(event);
 }
 
 void TDesignDlg::showEvent(QShowEvent* event) {
@@ -213,10 +239,9 @@ QString TDesignDlg::pictureFolder(const QString& bgImage, const QString& home) {
 
 void TDesignDlg::preparePictureDialog() {
     QFileDialog& dialog = *OpenPictDialog;
-    dialog.setWindowTitle(QStringLiteral("背景画像の選択"));
-    dialog.setNameFilters(
-        {QStringLiteral("ビットマップ (*.bmp)"), QStringLiteral("JPEGファイル(*.JPG)"),
-         QStringLiteral("PNGファイル(*.PNG)"), QStringLiteral("GIFファイル(*.GIF)")});
+    dialog.setWindowTitle(tr("背景画像の選択"));
+    dialog.setNameFilters({tr("ビットマップ (*.bmp)"), tr("JPEGファイル(*.JPG)"),
+                           tr("PNGファイル(*.PNG)"), tr("GIFファイル(*.GIF)")});
     // Setting the filters selects the first; bring back the user's last choice.
     if (!m_lastPictureFilter.isEmpty()) dialog.selectNameFilter(m_lastPictureFilter);
     dialog.setDefaultSuffix(QStringLiteral("BMP"));

@@ -64,8 +64,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void retranslateUi();
     void preparePictureDialog();
     static void repaintField(bool pictureChanged);
 

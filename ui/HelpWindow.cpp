@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -20,10 +21,6 @@ static void initHelpResources() {
 namespace {
 
 constexpr QLatin1String kContentsPage("index.html");
-
-QString helpTitle() {
-    return QStringLiteral("Marulet ヘルプ");
-}
 
 QString topicPage(int context) {
     switch (context) {
@@ -57,7 +54,39 @@ QToolButton* makeButton(const QString& text, QWidget* parent) {
 
 } // namespace
 
-HelpWindow::HelpWindow(QWidget* parent) : HelpWindow(QStringLiteral(":/marulet/help/"), parent) {}
+HelpWindow::HelpWindow(QWidget* parent) : HelpWindow(pagesFor(QStringLiteral("ja")), parent) {}
+
+QString HelpWindow::pagesFor(const QString& language) {
+    return language == QLatin1String("en") ? QStringLiteral(":/marulet/help/en/")
+                                           : QStringLiteral(":/marulet/help/");
+}
+
+QString HelpWindow::helpTitle() const {
+    return tr("Marulet ヘルプ");
+}
+
+void HelpWindow::setPageFolder(const QString& folder) {
+    const QUrl page = m_page;
+    m_folder = folderUrl(folder);
+    // The page on show, from the new folder; the history held the old one.
+    m_browser->clearHistory();
+    if (page.isEmpty()) return;
+    QUrl same = pageUrl(page.fileName());
+    same.setFragment(page.fragment());
+    openPage(same);
+}
+
+void HelpWindow::retranslateUi() {
+    m_contentsButton->setText(tr("目次"));
+    m_backButton->setText(tr("戻る"));
+    m_forwardButton->setText(tr("進む"));
+    updateTitle();
+}
+
+void HelpWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslateUi();
+    QWidget::changeEvent(event);
+}
 
 HelpWindow::HelpWindow(const QString& pageFolder, QWidget* parent)
     : QWidget(parent, Qt::Window), m_folder(folderUrl(pageFolder)) {
@@ -66,9 +95,9 @@ HelpWindow::HelpWindow(const QString& pageFolder, QWidget* parent)
     setWindowTitle(helpTitle());
     resize(680, 560);
 
-    m_contentsButton = makeButton(QStringLiteral("目次"), this);
-    m_backButton = makeButton(QStringLiteral("戻る"), this);
-    m_forwardButton = makeButton(QStringLiteral("進む"), this);
+    m_contentsButton = makeButton(QString(), this);
+    m_backButton = makeButton(QString(), this);
+    m_forwardButton = makeButton(QString(), this);
     m_browser = new QTextBrowser(this);
     // Links are followed here, so a missing page gets a message and a web
     // address goes to the user's browser.
@@ -100,6 +129,7 @@ HelpWindow::HelpWindow(const QString& pageFolder, QWidget* parent)
     connect(m_browser, &QTextBrowser::historyChanged, this, &HelpWindow::updateButtons);
     auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
+    retranslateUi();
     updateButtons();
 }
 
@@ -149,13 +179,14 @@ void HelpWindow::goBack() {
 
 void HelpWindow::showMissing(const QUrl& url) {
     const QString name = url.adjusted(QUrl::RemoveFragment).fileName();
-    QString html =
-        QStringLiteral("<h1>ページが見つかりません</h1><p>ヘルプのページ「%1」がないため、"
-                       "表示できません。</p>")
-            .arg((name.isEmpty() ? url.toString() : name).toHtmlEscaped());
+    QString html = QStringLiteral("<h1>%1</h1><p>%2</p>")
+                       .arg(tr("ページが見つかりません"),
+                            tr("ヘルプのページ「%1」がないため、表示できません。")
+                                .arg((name.isEmpty() ? url.toString() : name).toHtmlEscaped()));
     const QUrl contents = pageUrl(kContentsPage);
     if (pageExists(contents) && url.adjusted(QUrl::RemoveFragment) != contents)
-        html += QStringLiteral("<p><a href=\"%1\">目次へ</a></p>").arg(contents.toString());
+        html +=
+            QStringLiteral("<p><a href=\"%1\">%2</a></p>").arg(contents.toString(), tr("目次へ"));
     m_browser->setHtml(html);
     m_page = QUrl();
     updateTitle();
@@ -164,7 +195,10 @@ void HelpWindow::showMissing(const QUrl& url) {
 
 void HelpWindow::updateTitle() {
     const QString title = m_page.isEmpty() ? QString() : m_browser->documentTitle();
-    setWindowTitle(title.isEmpty() ? helpTitle() : title + QStringLiteral(" - ") + helpTitle());
+    // The contents page bears the window's own title: shown once.
+    setWindowTitle(title.isEmpty() || title == helpTitle()
+                       ? helpTitle()
+                       : title + QStringLiteral(" - ") + helpTitle());
 }
 
 void HelpWindow::updateButtons() {

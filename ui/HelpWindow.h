@@ -18,6 +18,11 @@ public:
     // The pages in pageFolder: a resource folder (":/...") or a plain one.
     HelpWindow(const QString& pageFolder, QWidget* parent);
 
+    // The compiled-in pages in a language ("ja" or "en").
+    static QString pagesFor(const QString& language);
+    // Shows the pages of another folder from now on, the page on show included.
+    void setPageFolder(const QString& folder);
+
     void showContents();
     // 1: the main window, 3: sound and parameters, 4: design. Any other
     // number shows the contents.
@@ -28,7 +33,12 @@ public:
     // about a missing page is shown instead.
     QUrl currentPage() const { return m_page; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void retranslateUi();
+    QString helpTitle() const;
     void openPage(const QUrl& url);
     void followLink(const QUrl& link);
     void goBack();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QString>
 
 // What the placement store needs of a window: its bounds in the normal
@@ -24,4 +25,11 @@ public:
     virtual bool hasDialogFrame() const = 0;
     // The prefix of the window's keys ("OptionDlg" gives OptionDlgLeft ...).
     virtual QString componentName() const = 0;
+
+    // The frame around the client area as last measured in the normal state
+    // (title bar and borders); zero while it is not known.
+    virtual QMargins frameMargins() const { return {}; }
+    // Asks for the keep-on-screen rule to be applied again once the window
+    // has been framed and its frame is known.
+    virtual void keepOnScreenOnceFramed() {}
 };

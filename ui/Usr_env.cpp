@@ -21,17 +21,57 @@ int clampToInt(std::int64_t value) {
                                         std::numeric_limits<int>::max()));
 }
 
-// Only with a single monitor: with more, a stored position may rightly be on
-// any of them. A window larger than the screen ends with its right or bottom
-// edge on the screen's edge and its left or top edge negative.
-void keepOnScreen(int& left, int& top, int width, int height, const PlacementScreen& screen) {
-    if (screen.monitorCount() != 1) return;
-    if (left < 0) left = 0;
-    if (top < 0) top = 0;
-    if (std::int64_t(left) + width > screen.screenWidth())
-        left = clampToInt(std::int64_t(screen.screenWidth()) - width);
-    if (std::int64_t(top) + height > screen.screenHeight())
-        top = clampToInt(std::int64_t(screen.screenHeight()) - height);
+// Back onto the screen, the right or bottom
+// edge on the screen's edge when the window is too big for it. Works on the
+// outer size, so the frame ends on the screen too.
+void keepWithin(int& left, int& top, int outerWidth, int outerHeight, const QRect& screen) {
+    if (left < screen.left()) left = screen.left();
+    if (top < screen.top()) top = screen.top();
+    if (std::int64_t(left) + outerWidth > std::int64_t(screen.left()) + screen.width())
+        left = clampToInt(std::int64_t(screen.left()) + screen.width() - outerWidth);
+    if (std::int64_t(top) + outerHeight > std::int64_t(screen.top()) + screen.height())
+        top = clampToInt(std::int64_t(screen.top()) + screen.height() - outerHeight);
+}
+
+// Whether the title bar (without one, the top edge) lies on the monitor far
+// enough to be grabbed.
+bool titleBarOn(const QRect& monitor, int left, int top, int outerWidth, const QMargins& frame) {
+    constexpr int kGrip = 64;
+    const std::int64_t right = std::min<std::int64_t>(
+        std::int64_t(left) + outerWidth, std::int64_t(monitor.left()) + monitor.width());
+    const std::int64_t shown = right - std::max(left, monitor.left());
+    const int bar = std::max(frame.top(), 1);
+    return top >= monitor.top() &&
+           std::int64_t(top) + bar <= std::int64_t(monitor.top()) + monitor.height() &&
+           shown >= std::min(kGrip, outerWidth);
+}
+
+// Hand-edited or stale values never hide a window: a size larger than the
+// monitor's free area shrinks to it, and a window whose title bar lies on no
+// monitor that exists now is brought onto the primary one. With one monitor
+// the window is kept wholly on it; with more, any place where the title bar
+// can be grabbed is kept as read.
+void placeOnScreen(int& left, int& top, int& width, int& height, const QMargins& frame,
+                   const PlacementScreen& screen) {
+    const std::vector<PlacementScreen::Monitor> monitors = screen.monitors();
+    if (monitors.empty()) return;
+    const int frameWidth = frame.left() + frame.right();
+    const int frameHeight = frame.top() + frame.bottom();
+    auto outerWidth = [&] { return clampToInt(std::int64_t(width) + frameWidth); };
+    auto outerHeight = [&] { return clampToInt(std::int64_t(height) + frameHeight); };
+
+    const PlacementScreen::Monitor* home = nullptr;
+    for (const auto& monitor : monitors)
+        if (titleBarOn(monitor.full, left, top, outerWidth(), frame)) {
+            home = &monitor;
+            break;
+        }
+    const bool moveHome = monitors.size() == 1 || !home;
+    if (!home) home = &monitors.front();
+
+    width = std::min(width, std::max(1, home->available.width() - frameWidth));
+    height = std::min(height, std::max(1, home->available.height() - frameHeight));
+    if (moveHome) keepWithin(left, top, outerWidth(), outerHeight(), home->full);
 }
 
 // A size of 0 or less would leave the window invisible or malformed, so a
@@ -53,8 +93,9 @@ void LoadMainFormPos(PlacedWindow& form, IniFile& ini, const PlacementScreen& sc
                                clampToInt((std::int64_t(screen.screenWidth()) - width) / 2));
     int top = ini.ReadInteger(section(), QStringLiteral("WinTop"),
                               clampToInt((std::int64_t(screen.screenHeight()) - height) / 2));
-    keepOnScreen(left, top, width, height, screen);
+    placeOnScreen(left, top, width, height, form.frameMargins(), screen);
     form.setNormalGeometry(left, top, width, height);
+    form.keepOnScreenOnceFramed();
 
     const int state = ini.ReadInteger(section(), QStringLiteral("WinState"), PlacedWindow::Normal);
     // Only 0, 1 and 2 mean anything; a hand-edited other value opens normal.
@@ -85,8 +126,20 @@ void LoadFormPos(PlacedWindow& form, IniFile& ini, const PlacementScreen& screen
         width = readSize(ini, name + QStringLiteral("Width"), defWidth);
         height = readSize(ini, name + QStringLiteral("Height"), defHeight);
     }
-    keepOnScreen(left, top, width, height, screen);
+    placeOnScreen(left, top, width, height, form.frameMargins(), screen);
     form.setNormalGeometry(left, top, width, height);
+    form.keepOnScreenOnceFramed();
+}
+
+void KeepFormOnScreen(PlacedWindow& form, const PlacementScreen& screen) {
+    int left = form.normalLeft();
+    int top = form.normalTop();
+    int width = form.normalWidth();
+    int height = form.normalHeight();
+    placeOnScreen(left, top, width, height, form.frameMargins(), screen);
+    if (left != form.normalLeft() || top != form.normalTop() || width != form.normalWidth() ||
+        height != form.normalHeight())
+        form.setNormalGeometry(left, top, width, height);
 }
 
 void SaveFormPos(PlacedWindow& form, IniFile& ini) {

@@ -22,3 +22,7 @@ void LoadFormPos(PlacedWindow& form, IniFile& ini, const PlacementScreen& screen
                  int defTop, int defWidth, int defHeight);
 // Writes another window's position, and its size when it has no dialog frame.
 void SaveFormPos(PlacedWindow& form, IniFile& ini);
+
+// Applies the keep-on-screen rule of the load operations to a window's
+// current normal bounds, its frame as now known included.
+void KeepFormOnScreen(PlacedWindow& form, const PlacementScreen& screen);

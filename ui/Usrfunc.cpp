@@ -2,6 +2,7 @@
 
 #include "app/HomeFolder.h"
 #include "ui/PictureIntegrity.h"
+#include <QCoreApplication>
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,7 +46,8 @@ QByteArray readerFor(const QString& extension) {
 }
 
 [[noreturn]] void fail(const QString& file, const QByteArray& format, const QString& why) {
-    throw PictureError(QStringLiteral("Cannot read the picture file \"%1\" as %2: %3")
+    throw PictureError(QCoreApplication::translate("LoadPictureFile",
+                                                   "Cannot read the picture file \"%1\" as %2: %3")
                            .arg(file, QString::fromLatin1(format.toUpper()), why)
                            .toStdString());
 }
@@ -64,8 +66,9 @@ QImage decode(const QString& file, const QByteArray& format) {
             const qint64 bytes = qint64(claimed.width()) * claimed.height() * 4;
             if (claimed.isValid() && bytes > qint64(reader.allocationLimit()) * 1024 * 1024)
                 fail(file, format,
-                     QStringLiteral("%1 (the picture claims %2 x %3 pixels, more than the %4 MB "
-                                    "a picture may take)")
+                     QCoreApplication::translate("LoadPictureFile",
+                                                 "%1 (the picture claims %2 x %3 pixels, more "
+                                                 "than the %4 MB a picture may take)")
                          .arg(reader.errorString())
                          .arg(claimed.width())
                          .arg(claimed.height())
@@ -76,7 +79,9 @@ QImage decode(const QString& file, const QByteArray& format) {
     QFile data(file);
     if (!data.open(QIODevice::ReadOnly)) fail(file, format, data.errorString());
     if (!isPictureComplete(data, format))
-        fail(file, format, QStringLiteral("the file ends before the picture does"));
+        fail(file, format,
+             QCoreApplication::translate("LoadPictureFile",
+                                         "the file ends before the picture does"));
     return picture;
 }
 

@@ -1,6 +1,8 @@
 #include "ui/WidgetPlacement.h"
 
-#include <QGuiApplication>
+#include "ui/NormalBoundsTracker.h"
+
+#include <QApplication>
 #include <QScreen>
 #include <QWidget>
 
@@ -13,21 +15,31 @@ constexpr Qt::WindowStates kNotNormal =
 
 } // namespace
 
+WidgetPlacement::WidgetPlacement(QWidget& widget)
+    : m_widget(widget), m_tracker(NormalBoundsTracker::of(widget)) {}
+
 QRect WidgetPlacement::normalBounds() const {
-    if (m_restored) return *m_restored;
-    QRect client = m_widget.normalGeometry();
-    if (client.isEmpty()) client = m_widget.geometry();
-    const QPoint margin = m_widget.geometry().topLeft() - m_widget.frameGeometry().topLeft();
+    // A window resting in the normal state is measured as it stands; in any
+    // other state, or just asked to leave it, the window manager has yet to
+    // give it back its bounds.
+    const bool normal = !(m_widget.windowState() & kNotNormal);
+    if (!normal || !m_widget.isVisible() || m_tracker.restoring()) {
+        if (const auto known = m_tracker.bounds()) return *known;
+    }
+    const QRect client = m_widget.geometry();
+    const QPoint margin = client.topLeft() - m_widget.frameGeometry().topLeft();
     return QRect(client.topLeft() - margin, client.size());
 }
 
 void WidgetPlacement::setNormalGeometry(int left, int top, int width, int height) {
-    m_restored.reset();
     // Absurd stored values are kept within what a widget can hold.
     const auto coordinate = [](int v) { return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
     const auto size = [](int v) { return std::clamp(v, 1, QWIDGETSIZE_MAX); };
-    m_widget.resize(size(width), size(height));
-    m_widget.move(coordinate(left), coordinate(top)); // a window's pos is its frame's
+    const QRect bounds(coordinate(left), coordinate(top), size(width), size(height));
+    m_tracker.setBounds(bounds);
+    if (m_widget.windowState() & kNotNormal) return; // kept as the bounds to return to
+    m_widget.resize(bounds.size());
+    m_widget.move(bounds.topLeft()); // a window's pos is its frame's
 }
 
 PlacedWindow::State WidgetPlacement::windowState() const {
@@ -45,7 +57,7 @@ void WidgetPlacement::setWindowState(State state) {
         if (states & kNotNormal) {
             const QRect bounds = normalBounds();
             m_widget.setWindowState(states & ~kNotNormal);
-            m_restored = bounds;
+            m_tracker.restoreTo(bounds);
         }
         break;
     case Minimised:
@@ -64,6 +76,32 @@ bool WidgetPlacement::hasDialogFrame() const {
 QString WidgetPlacement::componentName() const {
     const QString name = m_widget.objectName();
     return name.isEmpty() ? QString::fromLatin1(m_widget.metaObject()->className()) : name;
+}
+
+QMargins WidgetPlacement::frameMargins() const {
+    const QMargins own = m_tracker.frame();
+    if (!own.isNull()) return own;
+    // Not framed yet: another window of the program is framed alike.
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != &m_widget && other->isVisible())
+            if (const auto* tracker =
+                    other->findChild<NormalBoundsTracker*>(QString(), Qt::FindDirectChildrenOnly);
+                tracker && !tracker->frame().isNull())
+                return tracker->frame();
+    return {};
+}
+
+void WidgetPlacement::keepOnScreenOnceFramed() {
+    m_tracker.keepOnScreenOnceFramed();
+}
+
+std::vector<PlacementScreen::Monitor> WidgetPlacement::monitors() const {
+    std::vector<Monitor> all;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) all.push_back({primary->geometry(), primary->availableGeometry()});
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen != primary) all.push_back({screen->geometry(), screen->availableGeometry()});
+    return all;
 }
 
 int WidgetPlacement::screenWidth() const {

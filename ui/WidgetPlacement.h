@@ -4,18 +4,19 @@
 #include "ui/PlacementScreen.h"
 
 #include <QRect>
-#include <optional>
 
+class NormalBoundsTracker;
 class QWidget;
 
 // The placement store's view of a real top-level widget and of the display
 // it opens on. Bounds are the frame's position and the client area's size:
 // the frame's size is unknown until the window manager has framed the
 // window, and a stored size that included it would grow by the frame at
-// every start.
+// every start. Outside the normal state the bounds are those the window
+// last rested at (see NormalBoundsTracker).
 class WidgetPlacement : public PlacedWindow, public PlacementScreen {
 public:
-    explicit WidgetPlacement(QWidget& widget) : m_widget(widget) {}
+    explicit WidgetPlacement(QWidget& widget);
 
     int normalLeft() const override { return normalBounds().x(); }
     int normalTop() const override { return normalBounds().y(); }
@@ -30,17 +31,17 @@ public:
     bool hasDialogFrame() const override;
     // The object name ("OptionDlg"), else the class name.
     QString componentName() const override;
+    QMargins frameMargins() const override;
+    void keepOnScreenOnceFramed() override;
 
     int screenWidth() const override;
     int screenHeight() const override;
     int monitorCount() const override;
+    std::vector<Monitor> monitors() const override;
 
 private:
     QRect normalBounds() const;
 
     QWidget& m_widget;
-    // The normal bounds noted when the window leaves the maximised or
-    // minimised state: the window manager applies the change later, and until
-    // then Qt reports the old geometry as the normal one.
-    std::optional<QRect> m_restored;
+    NormalBoundsTracker& m_tracker;
 };

@@ -68,15 +68,27 @@ class Session:
                    15, "PulseAudio")
 
     def start_display(self):
-        for n in range(90, 140):
-            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+        # Other checks may pick the same free number at the same moment: a
+        # server that does not come up is tried again on the next number.
+        n = 90
+        while True:
+            while os.path.exists(f"/tmp/.X11-unix/X{n}") or os.path.exists(f"/tmp/.X{n}-lock"):
+                n += 1
+            self.env["DISPLAY"] = f":{n}"
+            xvfb = self.start(["Xvfb", f":{n}", "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"])
+            wait_until(lambda: xvfb.poll() is not None or subprocess.run(
+                ["xdpyinfo"], env=self.env, capture_output=True).returncode == 0, 15, "Xvfb")
+            time.sleep(0.2)
+            if xvfb.poll() is None:
                 break
-        self.env["DISPLAY"] = f":{n}"
-        self.start(["Xvfb", f":{n}", "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"])
-        wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.env,
-                                          capture_output=True).returncode == 0
-                   if shutil.which("xdpyinfo") else os.path.exists(f"/tmp/.X11-unix/X{n}"),
-                   15, "Xvfb")
+            n += 1
+        # A real window manager frames, places, maximises and raises the
+        # windows, as on a user's desktop.
+        wm = self.start(["openbox", "--sm-disable"])
+        wait_until(lambda: wm.poll() is not None or subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True,
+            text=True).stdout.find("window id") >= 0, 15, "openbox")
+        assert wm.poll() is None, "openbox did not start"
         time.sleep(0.3)
 
     def stop_all(self):
@@ -92,24 +104,41 @@ class Session:
 
 
 def find_window(dpy, pid_hint_title="Marulet"):
-    root = dpy.screen().root
-    for w in root.query_tree().children:
-        try:
-            name = w.get_wm_name()
-            attrs = w.get_attributes()
-        except Exception:
-            continue
-        if name == pid_hint_title and attrs.map_state == X.IsViewable:
-            return w
-    return None
+    """The viewable client window of that title, also inside a window
+    manager's frame."""
+    def search(parent, depth):
+        for w in parent.query_tree().children:
+            try:
+                name = w.get_wm_name()
+                attrs = w.get_attributes()
+            except Exception:
+                continue
+            if name == pid_hint_title and attrs.map_state == X.IsViewable:
+                return w
+            if depth > 0:
+                found = search(w, depth - 1)
+                if found:
+                    return found
+        return None
+    return search(dpy.screen().root, 2)
 
 
 def screenshot(session, path):
     subprocess.run(["import", "-window", "root", "-depth", "8", path], env=session.env, check=True)
 
 
-def field_origin(session):
-    """Finds the top-left body (blue outline on black) in a screenshot."""
+def client_rect(win):
+    """The client window's left, top, width and height on the screen."""
+    root = win.query_tree().root
+    at = root.translate_coords(win, 0, 0)
+    g = win.get_geometry()
+    return at.x, at.y, g.width, g.height
+
+
+def field_origin(session, win=None):
+    """Finds the top-left body (blue outline on black) in a screenshot, inside
+    the client window when one is given (a window manager's title bar may be
+    blue too)."""
     shot = os.path.join(session.tmp, "shot.ppm")
     screenshot(session, shot)
     with open(shot, "rb") as f:
@@ -117,9 +146,13 @@ def field_origin(session):
     m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
     w, h = int(m.group(1)), int(m.group(2))
     px = data[m.end():]
-    for y in range(h):
+    x0, y0, x1, y1 = 0, 0, w, h
+    if win is not None:
+        cx, cy, cw, ch = client_rect(win)
+        x0, y0, x1, y1 = max(cx, 0), max(cy, 0), min(cx + cw, w), min(cy + ch, h)
+    for y in range(y0, y1):
         row = px[y * w * 3:(y + 1) * w * 3]
-        for x in range(w):
+        for x in range(x0, x1):
             r, g, b = row[3 * x], row[3 * x + 1], row[3 * x + 2]
             if b > 120 and r < 80 and g < 80:
                 return x, y  # the first satellite's top edge

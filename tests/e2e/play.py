@@ -41,7 +41,7 @@ def main():
 
         # Satellite 2 of piece 0 sits at (33, 33) of the field; piece 24's
         # body is 247 pixels right and below that, its centre 12 more.
-        sx, sy = field_origin(s)
+        sx, sy = field_origin(s, win)
         cx, cy = sx - 33 + 280 + 12, sy - 33 + 280 + 12
         log(f"field origin at ({sx - 33}, {sy - 33}); Ctrl+click at ({cx}, {cy})")
         xdo = ["xdotool"]

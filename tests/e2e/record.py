@@ -109,7 +109,7 @@ def main():
         menu.save_as(wav)
         shown = title(dpy, win)
         log(f"recording; the title reads {shown!r}")
-        assert "REC" in shown and shown.endswith("Marulet"), "the title does not show it"
+        assert "REC" in shown and shown.startswith("Marulet"), "the title does not show it"
 
         cx, cy = ox + 280 + 12, oy + 280 + 12
         subprocess.run(["xdotool", "mousemove", str(cx), str(cy)], env=s.env, check=True)

@@ -1,0 +1,365 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>AtomicFile</name>
+    <message>
+        <source>Cannot save %1: %2. The file keeps its previous content.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot save: no file name was given. Nothing was written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a folder of that name is in the way</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its folder cannot be created</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its folder is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its folder is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HelpWindow</name>
+    <message>
+        <source>Marulet ヘルプ</source>
+        <translation>Marulet Help</translation>
+    </message>
+    <message>
+        <source>目次</source>
+        <translation>Contents</translation>
+    </message>
+    <message>
+        <source>戻る</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>進む</source>
+        <translation>Forward</translation>
+    </message>
+    <message>
+        <source>ページが見つかりません</source>
+        <translation>Page not found</translation>
+    </message>
+    <message>
+        <source>ヘルプのページ「%1」がないため、表示できません。</source>
+        <translation>The help page &quot;%1&quot; is missing, so it cannot be shown.</translation>
+    </message>
+    <message>
+        <source>目次へ</source>
+        <translation>To the contents</translation>
+    </message>
+</context>
+<context>
+    <name>IniFile</name>
+    <message>
+        <source>Cannot write [%1] %2 in %3: that name cannot be stored in an INI file. The value is not saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>LoadPictureFile</name>
+    <message>
+        <source>Cannot read the picture file &quot;%1&quot; as %2: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (the picture claims %2 x %3 pixels, more than the %4 MB a picture may take)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file ends before the picture does</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TAboutBox</name>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About Marulet</translation>
+    </message>
+    <message>
+        <source>フリーソフトウェア</source>
+        <translation>Free software</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>TDesignDlg</name>
+    <message>
+        <source>デザイン設定</source>
+        <translation>Design</translation>
+    </message>
+    <message>
+        <source>配色(&amp;C)</source>
+        <translation>&amp;Colours</translation>
+    </message>
+    <message>
+        <source>背景(&amp;B)</source>
+        <translation>&amp;Background</translation>
+    </message>
+    <message>
+        <source>駒</source>
+        <translation>Piece</translation>
+    </message>
+    <message>
+        <source>輪郭</source>
+        <translation>Outline</translation>
+    </message>
+    <message>
+        <source>活性化</source>
+        <translation>Active</translation>
+    </message>
+    <message>
+        <source>休眠中</source>
+        <translation>Asleep</translation>
+    </message>
+    <message>
+        <source>背景画像(&amp;I)</source>
+        <translation>Background &amp;image</translation>
+    </message>
+    <message>
+        <source>有効</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>拡大</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>最大化時にタイトルバーを隠す</source>
+        <translation>Hide the title bar when maximised</translation>
+    </message>
+    <message>
+        <source>背景画像の選択</source>
+        <translation>Choose a background picture</translation>
+    </message>
+    <message>
+        <source>ビットマップ (*.bmp)</source>
+        <translation>Bitmap (*.bmp)</translation>
+    </message>
+    <message>
+        <source>JPEGファイル(*.JPG)</source>
+        <translation>JPEG file (*.JPG)</translation>
+    </message>
+    <message>
+        <source>PNGファイル(*.PNG)</source>
+        <translation>PNG file (*.PNG)</translation>
+    </message>
+    <message>
+        <source>GIFファイル(*.GIF)</source>
+        <translation>GIF file (*.GIF)</translation>
+    </message>
+</context>
+<context>
+    <name>TMaruletMainForm</name>
+    <message>
+        <source>Marulet could not save its settings to %1: %2
+The settings, window places and layout of this session are lost; the file keeps what it held before.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>すべて休止(&amp;A)</source>
+        <translation>Stop &amp;all</translation>
+    </message>
+    <message>
+        <source>すべて休眠(&amp;Z)</source>
+        <translation>Put all to sleep (&amp;Z)</translation>
+    </message>
+    <message>
+        <source>休眠状態をすべて解除(&amp;R)</source>
+        <translation>&amp;Rouse all</translation>
+    </message>
+    <message>
+        <source>元のサイズに戻す</source>
+        <translation>Restore the normal size</translation>
+    </message>
+    <message>
+        <source>デフォルトの配置(&amp;D)</source>
+        <translation>&amp;Default layout</translation>
+    </message>
+    <message>
+        <source>グリッドに配置(&amp;G)</source>
+        <translation>Snap to &amp;grid</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>配置の読み込み(&amp;L)</source>
+        <translation>&amp;Load layout...</translation>
+    </message>
+    <message>
+        <source>配置の保存(&amp;S)</source>
+        <translation>&amp;Save layout...</translation>
+    </message>
+    <message>
+        <source>終了(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>駒操作(&amp;P)</source>
+        <translation>&amp;Pieces</translation>
+    </message>
+    <message>
+        <source>配置グリッドのサイズ指定(&amp;S)...</source>
+        <translation>&amp;Set grid size...</translation>
+    </message>
+    <message>
+        <source>オプション(&amp;O)</source>
+        <translation>&amp;Options</translation>
+    </message>
+    <message>
+        <source>サウンド／パラメータ(&amp;S)...</source>
+        <translation>&amp;Sound/Parameters...</translation>
+    </message>
+    <message>
+        <source>デザイン(&amp;D)...</source>
+        <translation>&amp;Design...</translation>
+    </message>
+    <message>
+        <source>言語 / Language(&amp;L)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>日本語(&amp;J)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>English(&amp;E)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>目次(&amp;C)</source>
+        <translation>&amp;Contents</translation>
+    </message>
+    <message>
+        <source>パージョン情報(&amp;A)</source>
+        <translation>&amp;About Marulet</translation>
+    </message>
+    <message>
+        <source>Webページへ(&amp;W)</source>
+        <translation>To the &amp;web page</translation>
+    </message>
+    <message>
+        <source>サウンド／パラメータ(&amp;S)</source>
+        <translation>&amp;Sound/Parameters</translation>
+    </message>
+    <message>
+        <source>デザイン(&amp;D)</source>
+        <translation>&amp;Design</translation>
+    </message>
+    <message>
+        <source>配置グリッドのサイズ指定</source>
+        <translation>Set the grid size</translation>
+    </message>
+    <message>
+        <source>配置情報ファイル (*.dat)</source>
+        <translation>Layout file (*.dat)</translation>
+    </message>
+    <message>
+        <source>配置情報の保存</source>
+        <translation>Save layout</translation>
+    </message>
+    <message>
+        <source>The layout could not be saved: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>配置情報の読込</source>
+        <translation>Load layout</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionDlg</name>
+    <message>
+        <source>&lt;none&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 (1の前後反対)</source>
+        <translation>2 (1 reversed)</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>4 (3の前後反対)</source>
+        <translation>4 (3 reversed)</translation>
+    </message>
+    <message>
+        <source>ランダムに 1 または 2</source>
+        <translation>Random 1 or 2</translation>
+    </message>
+    <message>
+        <source>ランダムに 3 または 4</source>
+        <translation>Random 3 or 4</translation>
+    </message>
+    <message>
+        <source>ランダムに 1 ～ 4</source>
+        <translation>Random 1 to 4</translation>
+    </message>
+    <message>
+        <source>サウンド/パラメータ</source>
+        <translation>Sound/Parameters</translation>
+    </message>
+    <message>
+        <source>MIDI</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>デバイス</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>音色%1</source>
+        <translation>Voice %1</translation>
+    </message>
+    <message>
+        <source>音量</source>
+        <translation>Vol.</translation>
+    </message>
+    <message>
+        <source>パラメータ</source>
+        <translation>Parameters</translation>
+    </message>
+    <message>
+        <source>到達距離</source>
+        <translation>Reach</translation>
+    </message>
+    <message>
+        <source>高まり速度</source>
+        <translation>Rise rate</translation>
+    </message>
+    <message>
+        <source>反応パターン</source>
+        <translation>Response</translation>
+    </message>
+</context>
+</TS>
