@@ -19,10 +19,12 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSessionManager>
 
 TMaruletMainForm* MaruletMainForm = nullptr;
 
@@ -51,6 +53,13 @@ TMaruletMainForm::TMaruletMainForm(const QString& settingsPath,
 
     createMenus();
     FormCreate(settingsPath);
+
+    // Logging out: the session asks for our data, or ends the loop outright.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TMaruletMainForm::quitSaving);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        m_quietClose = true;
+        FormClose();
+    });
 }
 
 TMaruletMainForm::~TMaruletMainForm() {
@@ -62,6 +71,10 @@ void TMaruletMainForm::FormCreate(const QString& settingsPath) {
     iniFile = std::make_unique<IniFile>(settingsPath);
     const SettingsReadResult read = ReadSettings(*iniFile, *m_midiService);
     m_pictureError = read.pictureError;
+    if (!read.settingsError.isEmpty())
+        m_pictureError = read.settingsError +
+                         (m_pictureError.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                         m_pictureError;
     m_cursors.loadPieceCursors();
     CreatePieces(*this, this);
 }
@@ -122,8 +135,18 @@ void TMaruletMainForm::FormClose() {
                "layout of this session are lost; the file keeps what it held before.")
                 .arg(iniFile->path(), iniFile->lastError());
         emit saveFailed(message);
-        QMessageBox::warning(nullptr, QStringLiteral("Marulet"), message);
+        if (m_quietClose)
+            qWarning("%s", qUtf8Printable(message));
+        else
+            QMessageBox::warning(nullptr, QStringLiteral("Marulet"), message);
     }
+}
+
+void TMaruletMainForm::quitSaving() {
+    m_quietClose = true;
+    close();
+    FormClose(); // when the window was never shown, close() sends no close event
+    QCoreApplication::exit(0);
 }
 
 void TMaruletMainForm::FormDestroy() {

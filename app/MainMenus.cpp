@@ -12,10 +12,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QShortcut>
 #include <QUrl>
 
@@ -135,6 +138,9 @@ void TMaruletMainForm::createMenus() {
                    ? dialog.selectedFiles().constFirst()
                    : QString();
     };
+    tellUser = [this](const QString& message) {
+        QMessageBox::warning(this, QStringLiteral("Marulet"), message);
+    };
     askText = [this](const QString& caption, const QString& initial) {
         bool ok = false;
         const QString text =
@@ -225,8 +231,17 @@ void TMaruletMainForm::FileSavePosItemClick() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    const QString path = runFileDialog(dialog);
-    if (path.isEmpty()) return;
+    // The folder must exist: a name in a missing one is refused, not made.
+    QString path;
+    for (;;) {
+        path = runFileDialog(dialog);
+        if (path.isEmpty()) return;
+        const QString folder = QFileInfo(path).absolutePath();
+        if (QFileInfo(folder).isDir()) break;
+        tellUser(tr("The folder %1 does not exist.\nChoose an existing folder for the layout "
+                    "file; no folder is created.")
+                     .arg(QDir::toNativeSeparators(folder)));
+    }
     IniFile layout(path);
     SavePiecePos(layout);
     if (!layout.flush())
@@ -241,8 +256,8 @@ void TMaruletMainForm::FileLoadPosItemClick() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QString path = runFileDialog(dialog);
     if (path.isEmpty()) return;
-    IniFile layout(path);
-    LoadPiecePos(layout);
+    const QString refused = LoadLayoutFile(path);
+    if (!refused.isEmpty()) tellUser(refused);
     m_field->refresh();
 }
 

@@ -2,6 +2,7 @@
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/MaruletApplication.h"
+#include "app/StopSignals.h"
 #include "sound/SystemMidiService.h"
 
 #include <exception>
@@ -12,10 +13,13 @@ int main(int argc, char** argv) {
     if (!guard.acquired()) return -1; // another copy runs: leave quietly
 
     MaruletApplication app(argc, argv);
+    // Stopped or logged out: closed and saved like the close box, exit code 0.
+    StopSignals stop;
     std::unique_ptr<TMaruletMainForm> form;
     try {
         form = std::make_unique<TMaruletMainForm>(SettingsFilePath(),
                                                   std::make_unique<SystemMidiService>());
+        QObject::connect(&stop, &StopSignals::received, form.get(), &TMaruletMainForm::quitSaving);
         form->createDialogs();
         form->FormShow();
         form->show();
