@@ -3,7 +3,6 @@
 #include "Version.h"
 #include "app/HomeFolder.h"
 #include "app/IniFile.h"
-#include "app/RegularFile.h"
 #include "sound/TMidiPort.h"
 #include "ui/Usrfunc.h"
 
@@ -103,11 +102,7 @@ SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service, const QSt
     } else {
         // A pipe or a device under the picture's name is not waited on or
         // read; the user hears of it. Either way the path is forgotten.
-        const QString passed = notRegularReason(prm.BgImage);
-        if (!passed.isEmpty())
-            result.pictureError = QCoreApplication::translate(
-                                      "Usrfunc", "The picture file \"%1\" was passed over: %2.")
-                                      .arg(prm.BgImage, passed);
+        result.pictureError = PassedOverPicture(prm.BgImage);
         // A missing picture is forgotten, and saved back as empty.
         prm.BgImage.clear();
     }

@@ -72,8 +72,7 @@ void measure(const char* what, const QString& path, const std::function<void(Ini
         std::printf("%-34s %6.1f MB  read in %7.1f ms  peak +%6.1f MB (%.2f x the file)%s%s\n",
                     what, QFile(path).size() / 1048576.0, ms, peak / 1024.0,
                     peak * 1024.0 / double(QFile(path).size()),
-                    ini.readError().isEmpty() ? "" : "  refused: ",
-                    qPrintable(ini.readError()));
+                    ini.readError().isEmpty() ? "" : "  refused: ", qPrintable(ini.readError()));
     }
     std::printf("%-34s after closing: +%.1f MB resident\n", "",
                 (statusKb("VmRSS") - before) / 1024.0);

@@ -1,6 +1,7 @@
 // Nothing a user arranged is lost: stop signals and the end of the desktop
 // session save like the close box; the layout commands refuse what would
-// harm; the background is drawn from a window-sized cache.
+// harm; a picture that is a pipe is never opened; the background is drawn
+// from a window-sized cache.
 #include "app/FieldView.h"
 #include "app/Global.h"
 #include "app/IniFile.h"
@@ -8,6 +9,7 @@
 #include "app/StopSignals.h"
 #include "field/Pieces.h"
 #include "sound/RecordingMidiService.h"
+#include "ui/DsgnDlg.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -140,6 +143,19 @@ TEST_F(StopAndSave, LoadingSomethingThatIsNoLayoutKeepsThePieces) {
     EXPECT_EQ(pieces[5]->Angle, 0.5);
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains(QStringLiteral("is not a layout file"))) << qPrintable(told[0]);
+}
+
+TEST_F(StopAndSave, APictureChosenThatIsAPipeIsNamedAndChangesNothing) {
+    open();
+    const QString fifo = dir.filePath(QStringLiteral("bg.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    prm.BgImage.clear();
+    QString reported;
+    form->DesignDlg->setPictureRunner([&](QFileDialog&) { return fifo; });
+    form->DesignDlg->setErrorReporter([&](const QString& message) { reported = message; });
+    form->DesignDlg->BgImgBtnClick();
+    EXPECT_TRUE(reported.contains(QStringLiteral("named pipe"))) << qPrintable(reported);
+    EXPECT_TRUE(prm.BgImage.isEmpty());
 }
 
 TEST_F(StopAndSave, TheBackgroundIsDrawnFromACacheThatFitsTheWindow) {

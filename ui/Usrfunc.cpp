@@ -122,6 +122,13 @@ bool ResolveFilePath(QString& path, const QString& homeFolder) {
     return QFileInfo(path).isFile(); // follows links; folders and devices are not files
 }
 
+QString PassedOverPicture(const QString& path) {
+    const QString reason = notRegularReason(path);
+    if (reason.isEmpty()) return {};
+    return QCoreApplication::translate("Usrfunc", "The picture file \"%1\" was passed over: %2.")
+        .arg(path, reason);
+}
+
 bool LoadPictureFile(QImage* destination, QString path) {
     if (!destination || path.isEmpty()) return false;
     return LoadPictureFile(destination, std::move(path), HomeFolder());
@@ -131,12 +138,8 @@ bool LoadPictureFile(QImage* destination, QString path, const QString& homeFolde
     if (!destination) return false;
     if (!ResolveFilePath(path, homeFolder)) {
         // Something that is there but no file (a pipe, a device) is named, not ignored.
-        const QString passed = notRegularReason(path);
-        if (!passed.isEmpty())
-            throw PictureError(QCoreApplication::translate(
-                                   "Usrfunc", "The picture file \"%1\" was passed over: %2.")
-                                   .arg(path, passed)
-                                   .toStdString());
+        const QString passed = PassedOverPicture(path);
+        if (!passed.isEmpty()) throw PictureError(passed.toStdString());
         return false;
     }
     const QByteArray format = readerFor(upperExtension(path));
