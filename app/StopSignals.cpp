@@ -37,12 +37,19 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i)
         ::sigaction(kSignals[i], &action, &m_previous[i]);
+    m_installed = true;
+}
+
+void StopSignals::release() {
+    if (!m_installed) return;
+    m_installed = false;
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(kSignals[i], &m_previous[i], nullptr);
 }
 
 StopSignals::~StopSignals() {
     if (!active()) return;
-    for (int i = 0; i < 3; ++i)
-        ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    release();
     writeEnd = -1;
     delete m_notifier;
     ::close(m_pipe[0]);

@@ -20,6 +20,9 @@ public:
 
     // False when the pipe could not be made; the signals then keep their defaults.
     bool active() const { return m_notifier != nullptr; }
+    // Puts the previous handlers back now, so that a second signal while the
+    // first one's saving hangs ends the process as it would have.
+    void release();
 
 signals:
     void received(int signalNumber);
@@ -30,4 +33,5 @@ private:
     int m_pipe[2] = {-1, -1};
     QSocketNotifier* m_notifier = nullptr;
     struct sigaction m_previous[3]{};
+    bool m_installed = false;
 };

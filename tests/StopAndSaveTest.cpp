@@ -79,6 +79,13 @@ TEST_F(StopAndSave, TermIntAndHupCloseAndSaveLikeTheCloseBox) {
         expectClosedAndSaved(x, strsignal(number));
         form.reset();
     }
+    // Released, the signals act as they did before.
+    stop.release();
+    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction now {};
+        ASSERT_EQ(::sigaction(number, nullptr, &now), 0);
+        EXPECT_EQ(now.sa_handler, SIG_DFL) << strsignal(number);
+    }
 }
 
 TEST_F(StopAndSave, AStopSignalEndsAnOpenDialogToo) {
