@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
     try {
         form = std::make_unique<TMaruletMainForm>(SettingsFilePath(),
                                                   std::make_unique<SystemMidiService>());
-        QObject::connect(&stop, &StopSignals::received, form.get(), &TMaruletMainForm::quitSaving);
+        QObject::connect(&stop, &StopSignals::received, form.get(), [&stop, &form] {
+            stop.release(); // asked twice, the process ends at once
+            form->quitSaving();
+        });
         form->createDialogs();
         form->FormShow();
         form->show();
