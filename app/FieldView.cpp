@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QToolTip>
 
 namespace {
@@ -50,6 +51,8 @@ void FieldView::refresh() {
 void FieldView::pictureChanged() {
     m_cache = QPixmap();
     m_pictureKey = 0;
+    m_fitted = QImage();
+    m_fittedKey = 0;
     update();
 }
 
@@ -88,9 +91,18 @@ void FieldView::paintPicture(QPainter& painter, const QRect& area) {
     const QSize wanted = prm.StretchBgImage ? size() : image->size().boundedTo(size());
     if (m_cache.isNull() || m_pictureKey != image->cacheKey() ||
         m_cacheStretched != prm.StretchBgImage || m_cache.size() != wanted) {
+        if (prm.StretchBgImage && m_fittedKey != image->cacheKey()) {
+            const QSize screenSize =
+                screen() ? screen()->size() * screen()->devicePixelRatio() : QSize(4096, 4096);
+            const QSize fitted = image->size().boundedTo(screenSize);
+            m_fitted = fitted == image->size()
+                           ? *image
+                           : image->scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            m_fittedKey = image->cacheKey();
+        }
         m_cache =
-            QPixmap::fromImage(prm.StretchBgImage ? image->scaled(wanted, Qt::IgnoreAspectRatio,
-                                                                  Qt::SmoothTransformation)
+            QPixmap::fromImage(prm.StretchBgImage ? m_fitted.scaled(wanted, Qt::IgnoreAspectRatio,
+                                                                    Qt::SmoothTransformation)
                                                   : image->copy(QRect(QPoint(0, 0), wanted)));
         m_pictureKey = image->cacheKey();
         m_cacheStretched = prm.StretchBgImage;

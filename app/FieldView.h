@@ -62,5 +62,9 @@ private:
     QPixmap m_cache;
     qint64 m_pictureKey = 0;
     bool m_cacheStretched = false;
+    // A picture larger than the screen, scaled down to it once, so that
+    // stretching it anew at each size change stays quick.
+    QImage m_fitted;
+    qint64 m_fittedKey = 0;
     int m_pictureDraws = 0;
 };
