@@ -232,17 +232,28 @@ void TMaruletMainForm::FileSavePosItemClick() {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     // The folder must exist: a name in a missing one is refused, not made.
-    QString path;
-    for (;;) {
-        path = runFileDialog(dialog);
+    // A file that cannot be read as a layout (a pipe, a huge file) is not
+    // replaced either: the dialog comes back.
+    std::unique_ptr<IniFile> chosen;
+    while (!chosen) {
+        const QString path = runFileDialog(dialog);
         if (path.isEmpty()) return;
         const QString folder = QFileInfo(path).absolutePath();
-        if (QFileInfo(folder).isDir()) break;
-        tellUser(tr("The folder %1 does not exist.\nChoose an existing folder for the layout "
-                    "file; no folder is created.")
-                     .arg(QDir::toNativeSeparators(folder)));
+        if (!QFileInfo(folder).isDir()) {
+            tellUser(tr("The folder %1 does not exist.\nChoose an existing folder for the layout "
+                        "file; no folder is created.")
+                         .arg(QDir::toNativeSeparators(folder)));
+            continue;
+        }
+        chosen = std::make_unique<IniFile>(path);
+        if (!chosen->readError().isEmpty()) {
+            tellUser(tr("%1 was passed over: %2.\nThe layout is not saved there; choose another "
+                        "file.")
+                         .arg(QDir::toNativeSeparators(path), chosen->readError()));
+            chosen.reset();
+        }
     }
-    IniFile layout(path);
+    IniFile& layout = *chosen;
     SavePiecePos(layout);
     if (!layout.flush())
         throw std::runtime_error(

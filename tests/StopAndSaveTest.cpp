@@ -133,6 +133,17 @@ TEST_F(StopAndSave, SavingIntoAMissingFolderIsRefusedAndTheDialogComesBack) {
     IniFile saved(good);
     EXPECT_EQ(saved.ReadInteger(QStringLiteral("Piece5"), QStringLiteral("Xpos"), 0), 333);
 
+    // A pipe under the chosen name is not replaced: the dialog comes back.
+    const QString fifo = dir.filePath(QStringLiteral("pipe.DAT"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    answers = {fifo, QString()};
+    told.clear();
+    form->FileSavePosItemClick();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("named pipe"))) << qPrintable(told[0]);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+
     // Cancelled after the refusal: nothing is written anywhere.
     answers = {missing, QString()};
     form->FileSavePosItemClick();
