@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <malloc.h>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
@@ -147,6 +148,14 @@ std::shared_ptr<IniDocument> IniDocument::open(const QString& path) {
 }
 
 IniDocument::IniDocument(QString filePath) : m_filePath(std::move(filePath)) {}
+
+IniDocument::~IniDocument() {
+    // A big file's memory goes back to the system, not just to the allocator.
+    const bool big = m_text.capacity() + m_headers.capacity() * sizeof(Header) > (1u << 20);
+    std::string().swap(m_text);
+    std::vector<Header>().swap(m_headers);
+    if (big) ::malloc_trim(0);
+}
 
 void IniDocument::load() {
     RegularFile file = openRegularFile(m_filePath, kMaxFileBytes);

@@ -27,6 +27,7 @@ public:
     static std::shared_ptr<IniDocument> open(const QString& path);
 
     explicit IniDocument(QString filePath);
+    ~IniDocument();
     IniDocument(const IniDocument&) = delete;
     IniDocument& operator=(const IniDocument&) = delete;
 

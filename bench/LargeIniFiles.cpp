@@ -1,6 +1,6 @@
 // Time and memory to read the largest settings and layout files accepted
-// (16 MB, made of as many small sections as fit), each in a fresh child
-// process so its peak is its own. Prints one line per file.
+// (16 MB, made of as many small sections as fit), each in a fresh process
+// so its peak is its own. Prints one line per file.
 #include "BenchSupport.h"
 #include "app/Global.h"
 #include "app/IniFile.h"
@@ -10,12 +10,13 @@
 #include "sound/TMidiPort.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,43 +47,56 @@ QByteArray padded(const QByteArray& head, const QByteArray& section) {
     return bytes;
 }
 
-void measure(const char* what, const QString& path, const std::function<void(IniFile&)>& read) {
-    std::fflush(stdout);
-    const pid_t child = ::fork();
-    if (child != 0) {
-        ::waitpid(child, nullptr, 0);
-        return;
-    }
+// Reads one file in this fresh process and prints what it cost.
+int measure(const char* what, const QString& path, bool layout) {
+    NullMidiService service;
     BenchOwner owner;
     CreatePieces(owner, nullptr);
     const long before = statusKb("VmRSS");
-    // Reset the high-water mark to what is resident now.
-    if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
-        std::fputs("5", clear);
-        std::fclose(clear);
-    }
     const auto start = std::chrono::steady_clock::now();
     {
         IniFile ini(path);
-        read(ini);
+        if (layout)
+            LoadPiecePos(ini);
+        else
+            ReadSettings(ini, service, QFileInfo(path).absolutePath() + QLatin1Char('/'));
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
         const long peak = statusKb("VmHWM") - before;
-        std::printf("%-34s %6.1f MB  read in %7.1f ms  peak +%6.1f MB (%.2f x the file)%s%s\n",
+        std::printf("%-30s %5.1f MB  read in %6.1f ms  peak +%5.1f MB (%.2f x the file)%s%s\n",
                     what, QFile(path).size() / 1048576.0, ms, peak / 1024.0,
                     peak * 1024.0 / double(QFile(path).size()),
                     ini.readError().isEmpty() ? "" : "  refused: ", qPrintable(ini.readError()));
     }
-    std::printf("%-34s after closing: +%.1f MB resident\n", "",
-                (statusKb("VmRSS") - before) / 1024.0);
+    const struct mallinfo2 heap = mallinfo2();
+    std::printf(
+        "%-30s after closing: +%.1f MB resident, %.1f MB allocated, %.1f MB free in the heap\n", "",
+        (statusKb("VmRSS") - before) / 1024.0, (heap.uordblks + heap.hblkhd) / 1048576.0,
+        heap.fordblks / 1048576.0);
     std::fflush(stdout);
-    ::_exit(0);
+    midiPort.reset(); // it refers to service
+    DestroyPieces();
+    return 0;
+}
+
+// Runs this program afresh on one file, so the peak is that file's alone.
+void measureApart(const char* what, const QString& path, bool layout) {
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const QByteArray file = QFile::encodeName(path);
+        ::execl("/proc/self/exe", "marulet_large_ini", what, file.constData(),
+                layout ? "layout" : "settings", nullptr);
+        ::_exit(127);
+    }
+    ::waitpid(child, nullptr, 0);
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 4) return measure(argv[1], QString::fromLocal8Bit(argv[2]), argv[3][0] == 'l');
     QTemporaryDir dir;
     NullMidiService service;
     QByteArray settingsHead;
@@ -118,9 +132,8 @@ int main() {
         o.write(padded("[Piece3]\nXpos=300\n", "[]\n"));
         o.write(QByteArray(28 * 1024 * 1024, '\n'));
     }
-    measure("settings file, 1M sections", settings,
-            [&](IniFile& ini) { ReadSettings(ini, service, dir.path() + QLatin1Char('/')); });
-    measure("layout file, 5.6M sections", layout, [](IniFile& ini) { LoadPiecePos(ini); });
-    measure("layout file of 44 MB", oversized, [](IniFile& ini) { LoadPiecePos(ini); });
+    measureApart("settings file, 1M sections", settings, false);
+    measureApart("layout file, 5.6M sections", layout, true);
+    measureApart("layout file of 44 MB", oversized, true);
     return 0;
 }
