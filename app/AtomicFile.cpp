@@ -16,8 +16,29 @@
 
 namespace {
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+QString tr(const char* text) {
+    return QCoreApplication::translate("AtomicFile", text);
+}
+
+// The cause of a failed write in the user's terms; inFolder: the failure was
+// in making a new file in the folder rather than in writing the file itself.
+QString systemReason(int error, bool inFolder = false) {
+    switch (error) {
+    case EROFS:
+        return tr("the file system is read-only");
+    case EACCES:
+    case EPERM:
+        return inFolder ? tr("there is no permission to write in its folder")
+                        : tr("there is no permission to write the file");
+    case ENOSPC:
+        return tr("the disk is full");
+    case EDQUOT:
+        return tr("the disk quota is used up");
+    case EFBIG:
+        return tr("the file is larger than the system allows");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
 }
 
 // Temporary files are named ".<name>.<pid>.<n>.tmp"; one left behind by a
@@ -86,22 +107,28 @@ bool writeFileAtomically(const QString& path, std::string_view bytes, QString& e
 
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
+    bool regular = false;
     if (exists) {
+        struct stat self {};
         if (S_ISDIR(old.st_mode))
-            return fail(
-                QCoreApplication::translate("AtomicFile", "a folder of that name is in the way"));
-        if (!hasWriteBit(old) || ::access(target.constData(), W_OK) != 0)
-            return fail(QCoreApplication::translate("AtomicFile", "the file is read-only"));
+            return fail(tr("a folder of that name is in the way"));
+        if (::lstat(target.constData(), &self) == 0 &&
+            (S_ISCHR(self.st_mode) || S_ISBLK(self.st_mode)))
+            return fail(tr("a device of that name is in the way"));
+        // A pipe, a socket or a link to a device was never read as this file:
+        // a regular file takes its place.
+        regular = S_ISREG(old.st_mode);
+        if (regular && !hasWriteBit(old)) return fail(tr("the file is read-only"));
+        if (regular && ::access(target.constData(), W_OK) != 0) return fail(systemReason(errno));
     }
     struct stat folder {};
     if (::stat(dir.constData(), &folder) != 0) {
         if (!QDir().mkpath(dirPath) || ::stat(dir.constData(), &folder) != 0)
             return fail(QCoreApplication::translate("AtomicFile", "its folder cannot be created"));
     }
-    if (!S_ISDIR(folder.st_mode))
-        return fail(QCoreApplication::translate("AtomicFile", "its folder is not a folder"));
-    if (!hasWriteBit(folder))
-        return fail(QCoreApplication::translate("AtomicFile", "its folder is read-only"));
+    if (!S_ISDIR(folder.st_mode)) return fail(tr("its folder is not a folder"));
+    if (!hasWriteBit(folder)) return fail(tr("its folder is read-only"));
+    if (::access(dir.constData(), W_OK) != 0) return fail(systemReason(errno, true));
 
     removeStaleTemps(dir, name);
 
@@ -115,14 +142,14 @@ bool writeFileAtomically(const QString& path, std::string_view bytes, QString& e
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return fail(systemReason(errno));
+    if (fd < 0) return fail(systemReason(errno, true));
 
-    const auto abandon = [&](int savedErrno) {
+    const auto abandon = [&](int savedErrno, bool inFolder = false) {
         if (fd >= 0) ::close(fd);
         ::unlink(temp.constData());
-        return fail(systemReason(savedErrno));
+        return fail(systemReason(savedErrno, inFolder));
     };
-    if (exists) {
+    if (regular) {
         if (::fchmod(fd, old.st_mode & 07777) != 0) return abandon(errno);
         // Saving as root keeps a user's file the user's.
         if (::geteuid() == 0 && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
@@ -136,7 +163,7 @@ bool writeFileAtomically(const QString& path, std::string_view bytes, QString& e
     const int closed = ::close(fd);
     fd = -1;
     if (closed != 0) return abandon(errno);
-    if (::rename(temp.constData(), target.constData()) != 0) return abandon(errno);
+    if (::rename(temp.constData(), target.constData()) != 0) return abandon(errno, true);
 
     // Make the rename itself durable; the new content is complete either way.
     const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QToolTip>
 
 namespace {
@@ -48,9 +49,10 @@ void FieldView::refresh() {
 }
 
 void FieldView::pictureChanged() {
-    m_picture = QPixmap();
+    m_cache = QPixmap();
     m_pictureKey = 0;
-    m_stretched = QPixmap();
+    m_fitted = QImage();
+    m_fittedKey = 0;
     update();
 }
 
@@ -82,23 +84,39 @@ const QPixmap& FieldView::sprite(const Shape& s) {
 void FieldView::paintPicture(QPainter& painter, const QRect& area) {
     m_pictureDraws = 0;
     const QImage* image = prm.bgBitmap.get();
-    if (!image || image->isNull() || !prm.EnableBgImage) return;
-    if (m_picture.isNull() || m_pictureKey != image->cacheKey()) {
-        m_picture = QPixmap::fromImage(*image);
+    if (!image || image->isNull() || !prm.EnableBgImage) {
+        m_cache = QPixmap();
+        return;
+    }
+    const QSize wanted = prm.StretchBgImage ? size() : image->size().boundedTo(size());
+    if (m_cache.isNull() || m_pictureKey != image->cacheKey() ||
+        m_cacheStretched != prm.StretchBgImage || m_cache.size() != wanted) {
+        if (prm.StretchBgImage && m_fittedKey != image->cacheKey()) {
+            const QSize screenSize =
+                screen() ? screen()->size() * screen()->devicePixelRatio() : QSize(4096, 4096);
+            const QSize fitted = image->size().boundedTo(screenSize);
+            m_fitted = fitted == image->size()
+                           ? *image
+                           : image->scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            m_fittedKey = image->cacheKey();
+        }
+        m_cache =
+            QPixmap::fromImage(prm.StretchBgImage ? m_fitted.scaled(wanted, Qt::IgnoreAspectRatio,
+                                                                    Qt::SmoothTransformation)
+                                                  : image->copy(QRect(QPoint(0, 0), wanted)));
         m_pictureKey = image->cacheKey();
-        m_stretched = QPixmap();
+        m_cacheStretched = prm.StretchBgImage;
     }
     if (prm.StretchBgImage) {
-        if (m_stretched.size() != size())
-            m_stretched = m_picture.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        painter.drawPixmap(area, m_stretched, area);
+        painter.drawPixmap(area, m_cache, area);
         ++m_pictureDraws;
         return;
     }
-    const QSize tile = m_picture.size();
+    // Tiles stand at the picture's own size; each shows no more than the cache holds.
+    const QSize tile = image->size();
     for (QPoint at : TilePositions(size(), tile)) {
         if (!area.intersects(QRect(at, tile))) continue;
-        painter.drawPixmap(at, m_picture);
+        painter.drawPixmap(at, m_cache);
         ++m_pictureDraws;
     }
 }
@@ -114,7 +132,6 @@ void FieldView::paintEvent(QPaintEvent* event) {
 
 void FieldView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_stretched = QPixmap();
     update(); // a stretched or tiled picture is redrawn for the new size
 }
 

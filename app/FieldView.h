@@ -32,6 +32,8 @@ public:
 
     // Counts of the last full paint, for checking what was drawn.
     int lastPictureDraws() const { return m_pictureDraws; }
+    // The size of what the background is drawn from: never more than the view.
+    QSize pictureCacheSize() const { return m_cache.size(); }
 
 signals:
     // A press where no shape lies.
@@ -54,8 +56,15 @@ private:
     std::vector<QRect> m_painted; // where each shape was last drawn
     QHash<quint64, QPixmap> m_sprites;
     Piece* m_captured = nullptr;
-    QPixmap m_picture; // the background picture converted once for drawing
+    // The picture as drawn, no larger than the view: scaled to it when
+    // stretched, else the picture's part that a tile shows. A photo of 100
+    // megapixels then costs no more to paint than a small picture.
+    QPixmap m_cache;
     qint64 m_pictureKey = 0;
-    QPixmap m_stretched;
+    bool m_cacheStretched = false;
+    // A picture larger than the screen, scaled down to it once, so that
+    // stretching it anew at each size change stays quick.
+    QImage m_fitted;
+    qint64 m_fittedKey = 0;
     int m_pictureDraws = 0;
 };

@@ -67,6 +67,10 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
         m_lastError = badName(section, key, m_path);
 }
 
+const QString& IniFile::readError() const {
+    return m_doc->readError();
+}
+
 bool IniFile::SectionExists(const QString& section) const {
     return m_doc->hasSection(section);
 }

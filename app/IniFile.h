@@ -32,6 +32,11 @@ public:
     void WriteFloat(const QString& section, const QString& key, double value);
     void WriteString(const QString& section, const QString& key, const QString& value);
 
+    // Why the file was passed over when it was opened (not a regular file,
+    // larger than the limit, not readable): it then reads as empty. Empty
+    // when the file was read or does not exist yet.
+    const QString& readError() const;
+
     bool SectionExists(const QString& section) const;
     bool ValueExists(const QString& section, const QString& key) const;
 

@@ -3,6 +3,9 @@
 #include "app/IniFile.h"
 #include "field/Pieces.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 namespace {
 QString sectionOf(int index) {
     return QStringLiteral("Piece") + QString::number(index);
@@ -33,4 +36,23 @@ void SavePiecePos(IniFile& ini) {
         ini.WriteFloat(section, QStringLiteral("Angle"), piece->Angle);
         ini.WriteBool(section, QStringLiteral("Enabled"), piece->Enabled);
     }
+}
+
+QString LoadLayoutFile(const QString& path) {
+    IniFile ini(path);
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!ini.readError().isEmpty())
+        return QCoreApplication::translate("LayoutFile",
+                                           "%1 was passed over: %2.\nThe layout stays as it is.")
+            .arg(shown, ini.readError());
+    bool anyPiece = false;
+    for (int i = 0; i < kPieceCount && !anyPiece; ++i)
+        anyPiece = ini.SectionExists(sectionOf(i));
+    if (!anyPiece)
+        return QCoreApplication::translate("LayoutFile",
+                                           "%1 is not a layout file: it holds no [Piece] "
+                                           "section.\nThe layout stays as it is.")
+            .arg(shown);
+    LoadPiecePos(ini);
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class IniFile;
 
 // A layout: where each of the 49 pieces stands, how it is turned and whether
@@ -11,3 +13,9 @@ class IniFile;
 void LoadPiecePos(IniFile& ini);
 // Writes the four keys of every piece, leaving the rest of the file as it is.
 void SavePiecePos(IniFile& ini);
+
+// The load layout command's reading of the file the user chose. A file that
+// is passed over (not a regular file, too large) or holds no Piece section
+// at all is no layout: the pieces stay where they are, and the message
+// returned says why. Empty when the layout was loaded.
+QString LoadLayoutFile(const QString& path);

@@ -21,10 +21,12 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSessionManager>
 
 TMaruletMainForm* MaruletMainForm = nullptr;
 
@@ -55,6 +57,13 @@ TMaruletMainForm::TMaruletMainForm(const QString& settingsPath,
 
     createMenus();
     FormCreate(settingsPath);
+
+    // Logging out: the session asks for our data, or ends the loop outright.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TMaruletMainForm::quitSaving);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        m_quietClose = true;
+        FormClose();
+    });
 }
 
 TMaruletMainForm::~TMaruletMainForm() {
@@ -68,6 +77,10 @@ void TMaruletMainForm::FormCreate(const QString& settingsPath) {
                                     QStringLiteral("ja")));
     const SettingsReadResult read = ReadSettings(*iniFile, m_recording->output());
     m_pictureError = read.pictureError;
+    if (!read.settingsError.isEmpty())
+        m_pictureError = read.settingsError +
+                         (m_pictureError.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                         m_pictureError;
     m_cursors.loadPieceCursors();
     CreatePieces(*this, this);
 }
@@ -134,11 +147,23 @@ void TMaruletMainForm::FormClose() {
                "layout of this session are lost; the file keeps what it held before.")
                 .arg(iniFile->path(), iniFile->lastError());
         emit saveFailed(message);
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Marulet"), message, QMessageBox::Ok,
-                        QApplication::activeWindow() ? QApplication::activeWindow() : this);
-        box.setWindowFlag(Qt::WindowStaysOnTopHint); // above the always-on-top dialogs
-        box.exec();
+        if (m_quietClose) {
+            qWarning("%s", qUtf8Printable(message));
+        } else {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Marulet"), message,
+                            QMessageBox::Ok,
+                            QApplication::activeWindow() ? QApplication::activeWindow() : this);
+            box.setWindowFlag(Qt::WindowStaysOnTopHint); // above the always-on-top dialogs
+            box.exec();
+        }
     }
+}
+
+void TMaruletMainForm::quitSaving() {
+    m_quietClose = true;
+    close();
+    FormClose(); // when the window was never shown, close() sends no close event
+    QCoreApplication::exit(0);
 }
 
 void TMaruletMainForm::FormDestroy() {

@@ -62,6 +62,10 @@ public:
     void FileLoadPosItemClick();
     void FileSavePosItemClick();
     void FileExitItemClick();
+    // Closes as the close box does (placements, layout and settings saved, all
+    // notes off) and ends every event loop, open dialogs' too: for a stop
+    // signal or the desktop session ending. No message box waits for anyone.
+    void quitSaving();
     void SetGridSizeItemClick();
     void OptionItemClick();
     void DesignItemClick();
@@ -85,6 +89,8 @@ public:
     // the initial text when cancelled.
     std::function<QString(QFileDialog&)> runFileDialog;
     std::function<QString(const QString& caption, const QString& initial)> askText;
+    // Tells the user something that went wrong with a command, in a message box.
+    std::function<void(const QString& message)> tellUser;
 
     FieldView* field() const { return m_field; }
     IniFile& settings() { return *iniFile; }
@@ -140,7 +146,8 @@ private:
     std::unique_ptr<Recording> m_recording;
     FieldView* m_field = nullptr;
     CursorTable m_cursors;
-    QString m_pictureError; // shown once the window is up
+    QString m_pictureError;    // shown once the window is up
+    bool m_quietClose = false; // nobody may be there to answer a message box
     bool m_shown = false;
     bool m_closed = false;
     bool m_titleHidden = false; // maximised full screen with the menu bar hidden

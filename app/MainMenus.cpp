@@ -13,10 +13,13 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QShortcut>
 #include <QUrl>
 
@@ -143,6 +146,9 @@ void TMaruletMainForm::createMenus() {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                    ? dialog.selectedFiles().constFirst()
                    : QString();
+    };
+    tellUser = [this](const QString& message) {
+        QMessageBox::warning(this, QStringLiteral("Marulet"), message);
     };
     askText = [this](const QString& caption, const QString& initial) {
         bool ok = false;
@@ -274,9 +280,29 @@ void TMaruletMainForm::FileSavePosItemClick() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    const QString path = runFileDialog(dialog);
-    if (path.isEmpty()) return;
-    IniFile layout(path);
+    // The folder must exist: a name in a missing one is refused, not made.
+    // A file that cannot be read as a layout (a pipe, a huge file) is not
+    // replaced either: the dialog comes back.
+    std::unique_ptr<IniFile> chosen;
+    while (!chosen) {
+        const QString path = runFileDialog(dialog);
+        if (path.isEmpty()) return;
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!QFileInfo(folder).isDir()) {
+            tellUser(tr("The folder %1 does not exist.\nChoose an existing folder for the layout "
+                        "file; no folder is created.")
+                         .arg(QDir::toNativeSeparators(folder)));
+            continue;
+        }
+        chosen = std::make_unique<IniFile>(path);
+        if (!chosen->readError().isEmpty()) {
+            tellUser(tr("%1 was passed over: %2.\nThe layout is not saved there; choose another "
+                        "file.")
+                         .arg(QDir::toNativeSeparators(path), chosen->readError()));
+            chosen.reset();
+        }
+    }
+    IniFile& layout = *chosen;
     SavePiecePos(layout);
     if (!layout.flush())
         throw std::runtime_error(
@@ -289,8 +315,8 @@ void TMaruletMainForm::FileLoadPosItemClick() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QString path = runFileDialog(dialog);
     if (path.isEmpty()) return;
-    IniFile layout(path);
-    LoadPiecePos(layout);
+    const QString refused = LoadLayoutFile(path);
+    if (!refused.isEmpty()) tellUser(refused);
     m_field->refresh();
 }
 

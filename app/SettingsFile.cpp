@@ -6,6 +6,9 @@
 #include "sound/TMidiPort.h"
 #include "ui/Usrfunc.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -54,11 +57,20 @@ SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service) {
 SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service, const QString& homeFolder) {
     SettingsReadResult result;
 
-    // The stamp goes to disk at once: it is the one write before close.
+    if (!ini.readError().isEmpty())
+        result.settingsError =
+            QCoreApplication::translate(
+                "SettingsFile",
+                "Marulet passed over its settings file %1: %2.\nIt starts with the default "
+                "settings, and when it closes it writes its settings in that file's place.")
+                .arg(QDir::toNativeSeparators(ini.path()), ini.readError());
+
+    // The stamp goes to disk at once: it is the one write before close. A
+    // file that was passed over is not replaced before the user was told.
     const std::int32_t version = VersionNumber();
     if (ini.ReadInteger(kGeneral, QStringLiteral("Version"), 0) < version) {
         ini.WriteInteger(kGeneral, QStringLiteral("Version"), version);
-        ini.flush();
+        if (result.settingsError.isEmpty()) ini.flush();
     }
 
     prm.Reach = ini.ReadInteger(kParam, QStringLiteral("Reach"), 150);
@@ -88,6 +100,9 @@ SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service, const QSt
             result.pictureError = QString::fromStdString(error.what());
         }
     } else {
+        // A pipe or a device under the picture's name is not waited on or
+        // read; the user hears of it. Either way the path is forgotten.
+        result.pictureError = PassedOverPicture(prm.BgImage);
         // A missing picture is forgotten, and saved back as empty.
         prm.BgImage.clear();
     }

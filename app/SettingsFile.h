@@ -20,6 +20,9 @@ struct SettingsReadResult {
     // The message of a background picture that exists but does not decode;
     // every later setting has been read all the same. Empty when none.
     QString pictureError;
+    // Why the settings file itself was passed over (a pipe, a device, too
+    // large to be one); every setting then has its default. Empty when none.
+    QString settingsError;
 };
 
 // Fills prm from the settings file at start-up, stamps the version, creates

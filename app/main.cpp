@@ -3,6 +3,7 @@
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/MaruletApplication.h"
+#include "app/StopSignals.h"
 #include "sound/SystemMidiService.h"
 
 #include <exception>
@@ -16,10 +17,16 @@ int main(int argc, char** argv) {
     if (!guard.acquired()) return -1; // another copy runs: leave quietly
 
     MaruletApplication app(argc, argv);
+    // Stopped or logged out: closed and saved like the close box, exit code 0.
+    StopSignals stop;
     std::unique_ptr<TMaruletMainForm> form;
     try {
         form = std::make_unique<TMaruletMainForm>(SettingsFilePath(),
                                                   std::make_unique<SystemMidiService>());
+        QObject::connect(&stop, &StopSignals::received, form.get(), [&stop, &form] {
+            stop.release(); // asked twice, the process ends at once
+            form->quitSaving();
+        });
         form->createDialogs();
         form->FormShow();
         form->show();

@@ -64,10 +64,11 @@ TEST_F(PicturePaths, AbsoluteAndForeignPathsStayAsTheyAre) {
         EXPECT_FALSE(ResolveFilePath(path, home)) << foreign.toStdString();
         EXPECT_EQ(path, foreign);
     }
-    // A single leading backslash is relative, like any other path.
+    // A single leading backslash is relative, like any other path; with
+    // slashes for backslashes it names the home folder's bg.png.
     path = "\\bg.png";
-    EXPECT_FALSE(ResolveFilePath(path, home));
-    EXPECT_EQ(path, home + "\\bg.png");
+    EXPECT_TRUE(ResolveFilePath(path, home));
+    EXPECT_EQ(path, home + "/bg.png");
 }
 
 TEST_F(PicturePaths, EmptyPathStaysEmptyAndNamesNothing) {

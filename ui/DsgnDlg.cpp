@@ -254,7 +254,12 @@ void TDesignDlg::BgImgBtnClick() {
     const QString chosen = m_runPictureDialog(*OpenPictDialog);
     if (chosen.isEmpty()) return;
     m_lastPictureFilter = OpenPictDialog->selectedNameFilter();
-    if (!QFileInfo(chosen).isFile()) return;
+    if (!QFileInfo(chosen).isFile()) {
+        // A pipe or a device is never opened; the user hears why nothing changed.
+        const QString passed = PassedOverPicture(chosen);
+        if (!passed.isEmpty()) m_reportError(passed);
+        return;
+    }
 
     BgImgCheckBox->setChecked(true);
     prm.EnableBgImage = true;

@@ -1,20 +1,26 @@
 #include "ui/Usrfunc.h"
 
 #include "app/HomeFolder.h"
+#include "app/RegularFile.h"
 #include "ui/PictureIntegrity.h"
-#include <QCoreApplication>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
+#include <cstring>
+#include <unistd.h>
 #include <utility>
 
 namespace {
 
-// Qt's own default; a larger picture is refused before anything is allocated.
-constexpr int kAllocationLimitMb = 128;
+// A camera's photo is 20 to 60 megapixels; a header claiming more than this
+// is refused before anything is allocated (a decompression bomb).
+constexpr qint64 kMaxPixels = 100'000'000;
+// What the largest picture may take decoded: 8 bytes a pixel for 16-bit PNG.
+constexpr int kAllocationLimitMb = int(kMaxPixels * 8 / (1024 * 1024)) + 1;
 
 // Paths carried over from the other platform: a drive part ("C:\x", "c:x")
 // or a network share ("\\server\share").
@@ -53,31 +59,37 @@ QByteArray readerFor(const QString& extension) {
 }
 
 QImage decode(const QString& file, const QByteArray& format) {
+    // Opened only as a regular file: a pipe would block, a device never end.
+    const RegularFile opened = openRegularFile(file);
+    if (opened.fd < 0)
+        fail(file, format,
+             opened.reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(opened.error))
+                                     : opened.reason);
+    QFile data;
+    if (!data.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(opened.fd);
+        fail(file, format, data.errorString());
+    }
     QImage picture;
     {
-        QImageReader reader(file, format);
+        QImageReader reader(&data, format);
         // The extension alone picks the reader: never look at the content.
         reader.setDecideFormatFromContent(false);
         reader.setAutoDetectImageFormat(false);
-        const int limit = reader.allocationLimit();
-        if (limit <= 0 || limit > kAllocationLimitMb) reader.setAllocationLimit(kAllocationLimitMb);
+        if (QImageReader::allocationLimit() < kAllocationLimitMb)
+            QImageReader::setAllocationLimit(kAllocationLimitMb);
         const QSize claimed = reader.size(); // from the header alone
-        if (!reader.read(&picture)) {
-            const qint64 bytes = qint64(claimed.width()) * claimed.height() * 4;
-            if (claimed.isValid() && bytes > qint64(reader.allocationLimit()) * 1024 * 1024)
-                fail(file, format,
-                     QCoreApplication::translate("LoadPictureFile",
-                                                 "%1 (the picture claims %2 x %3 pixels, more "
-                                                 "than the %4 MB a picture may take)")
-                         .arg(reader.errorString())
-                         .arg(claimed.width())
-                         .arg(claimed.height())
-                         .arg(reader.allocationLimit()));
-            fail(file, format, reader.errorString());
-        }
+        if (claimed.isValid() && qint64(claimed.width()) * claimed.height() > kMaxPixels)
+            fail(file, format,
+                 QCoreApplication::translate("Usrfunc",
+                                             "the picture claims %1 x %2 pixels, more than the "
+                                             "%3 megapixels a background picture may have")
+                     .arg(claimed.width())
+                     .arg(claimed.height())
+                     .arg(kMaxPixels / 1'000'000));
+        if (!reader.read(&picture)) fail(file, format, reader.errorString());
     }
-    QFile data(file);
-    if (!data.open(QIODevice::ReadOnly)) fail(file, format, data.errorString());
+    if (!data.seek(0)) fail(file, format, data.errorString());
     if (!isPictureComplete(data, format))
         fail(file, format,
              QCoreApplication::translate("LoadPictureFile",
@@ -97,8 +109,27 @@ bool ResolveFilePath(QString& path, const QString& homeFolder) {
     // A drive or network path names nothing on this system; looking it up
     // would only find a file of that odd name in the current folder.
     if (hasDrivePart(path)) return false;
-    if (!path.startsWith(QLatin1Char('/'))) path = homeFolder + path;
+    if (path.startsWith(QLatin1Char('/'))) return QFileInfo(path).isFile();
+    const QString written = homeFolder + path;
+    // A path written on the other platform (bg\sky.png) names its
+    // folders with backslashes; tried with slashes when it names no file.
+    if (!QFileInfo(written).isFile() && path.contains(QLatin1Char('\\'))) {
+        QString slashed = path;
+        slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (QFileInfo(homeFolder + slashed).isFile()) {
+            path = homeFolder + slashed;
+            return true;
+        }
+    }
+    path = written;
     return QFileInfo(path).isFile(); // follows links; folders and devices are not files
+}
+
+QString PassedOverPicture(const QString& path) {
+    const QString reason = notRegularReason(path);
+    if (reason.isEmpty()) return {};
+    return QCoreApplication::translate("Usrfunc", "The picture file \"%1\" was passed over: %2.")
+        .arg(path, reason);
 }
 
 bool LoadPictureFile(QImage* destination, QString path) {
@@ -108,7 +139,12 @@ bool LoadPictureFile(QImage* destination, QString path) {
 
 bool LoadPictureFile(QImage* destination, QString path, const QString& homeFolder) {
     if (!destination) return false;
-    if (!ResolveFilePath(path, homeFolder)) return false;
+    if (!ResolveFilePath(path, homeFolder)) {
+        // Something that is there but no file (a pipe, a device) is named, not ignored.
+        const QString passed = PassedOverPicture(path);
+        if (!passed.isEmpty()) throw PictureError(passed.toStdString());
+        return false;
+    }
     const QByteArray format = readerFor(upperExtension(path));
     if (!format.isEmpty()) *destination = decode(path, format);
     return !destination->isNull();

@@ -16,6 +16,11 @@ public:
 bool ResolveFilePath(QString& path);
 bool ResolveFilePath(QString& path, const QString& homeFolder);
 
+// The message for a picture path that names something other than a file (a
+// named pipe, a device), which is never opened; empty for a file, a folder
+// or nothing at all.
+QString PassedOverPicture(const QString& path);
+
 // Reads a picture into destination, the reader chosen by the extension alone.
 // Throws PictureError when the file does not decode; destination then keeps
 // what it held. Returns whether destination holds a picture afterwards.
