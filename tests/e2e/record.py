@@ -97,7 +97,7 @@ def main():
         dpy = display.Display(s.env["DISPLAY"])
         win = wait_until(lambda: find_window(dpy), 20, "the main window")
         time.sleep(1.0)
-        sx, sy = field_origin(s)
+        sx, sy = field_origin(s, win)
         ox, oy = sx - 33, sy - 33
         menu = Menu(s, ox, oy)
         midi = os.path.join(s.tmp, "take.mid")

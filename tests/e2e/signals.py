@@ -45,11 +45,11 @@ def main():
             if os.path.lexists(s.ini):
                 os.remove(s.ini)
             app = s.start([s.exe])
-            wait_until(lambda: find_window(dpy), 20, "the main window")
+            win = wait_until(lambda: find_window(dpy), 20, "the main window")
             time.sleep(1.0)
             # Piece 24's body centre lies 259 pixels right of and below the
             # first satellite's top edge; drag it 100 pixels to the right.
-            sx, sy = field_origin(s)
+            sx, sy = field_origin(s, win)
             cx, cy = sx - 33 + 280 + 12, sy - 33 + 280 + 12
             subprocess.run(xdo + ["mousemove", str(cx), str(cy), "mousedown", "1"],
                            env=s.env, check=True)
