@@ -2,6 +2,7 @@
 
 #include "field/PopupMenu.h"
 #include "field/Shape.h"
+#include "field/TickClock.h"
 #include "ui/CursorTable.h"
 
 #include <QMainWindow>
@@ -123,6 +124,8 @@ private:
     FieldView* m_field = nullptr;
     CursorTable m_cursors;
     QString m_pictureError; // shown once the window is up
+    QString m_soundWarning; // likewise
+    TickClock m_tickClock;
     bool m_shown = false;
     bool m_closed = false;
     bool m_titleHidden = false; // maximised full screen with the menu bar hidden

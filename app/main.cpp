@@ -1,7 +1,9 @@
 #include "app/HomeFolder.h"
+#include "app/IniFile.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/MaruletApplication.h"
+#include "app/SettingsFile.h"
 #include "sound/SystemMidiService.h"
 
 #include <exception>
@@ -14,8 +16,15 @@ int main(int argc, char** argv) {
     MaruletApplication app(argc, argv);
     std::unique_ptr<TMaruletMainForm> form;
     try {
+        // A soundfont named in the settings comes before the usual places.
+        QStringList soundFonts = EmbeddedSynth::defaultSoundFonts();
+        {
+            IniFile ini(SettingsFilePath());
+            const QString chosen = ChosenSoundFont(ini, HomeFolder());
+            if (!chosen.isEmpty()) soundFonts.prepend(chosen);
+        }
         form = std::make_unique<TMaruletMainForm>(SettingsFilePath(),
-                                                  std::make_unique<SystemMidiService>());
+                                                  std::make_unique<SystemMidiService>(soundFonts));
         form->createDialogs();
         form->FormShow();
         form->show();
