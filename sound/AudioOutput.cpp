@@ -127,6 +127,7 @@ void AudioOutput::rebase(MidiTime now) {
         now + kStartLatency -
         std::chrono::duration_cast<MidiClock::duration>(
             std::chrono::duration<double>(double(m_scheduler.position()) / kRate)));
+    m_startPosition = m_scheduler.position();
     m_measureAt = now + 300ms;
     m_hardMeasure = true;
     m_measuring = false;
@@ -136,13 +137,20 @@ void AudioOutput::rebase(MidiTime now) {
 // spell, else by a fifth of the error and at most 0.3 ms a step, unheard.
 void AudioOutput::measure(MidiTime now) {
     if (m_sink->takeUnderflow()) {
-        m_measureAt = now + 300ms;
+        // The output waited for data: the timeline moved. Measure again soon,
+        // but do not put off a measure that is already due.
         m_hardMeasure = true;
-        m_measuring = false;
+        if (!m_measuring) m_measureAt = std::min(m_measureAt, now + 300ms);
     }
     if (m_measuring) {
         if (const auto queue = m_sink->takeQueue()) {
             m_measuring = false;
+            // More queued than written since the output started is the
+            // server's own start-up latency, not ours: not to be trusted.
+            if (queue->frames > m_scheduler.position() - m_startPosition) {
+                m_measureAt = now + 300ms;
+                return;
+            }
             const std::int64_t heard = m_scheduler.position() - queue->frames;
             const MidiTime zero =
                 queue->at - std::chrono::duration_cast<MidiClock::duration>(

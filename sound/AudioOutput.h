@@ -63,6 +63,7 @@ private:
     MidiTime m_retryAt{};
     MidiTime m_measureAt{};
     bool m_measuring = false;
+    std::int64_t m_startPosition = 0; // the frame the output started at
     bool m_hardMeasure = true;
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_stop{false};
