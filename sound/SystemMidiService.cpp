@@ -36,7 +36,7 @@ std::unique_ptr<RtMidiOut> alsaOutput(std::string* errorSink) {
     }
 }
 // The ALSA library prints its errors to the terminal (a missing card when the
-// synthesizer tries its ALSA driver); every failure that matters reaches the
+// synthesizer tries its ALSA output); every failure that matters reaches the
 // user through the device's name instead.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 } // namespace
