@@ -17,7 +17,7 @@ constexpr int kRate = EmbeddedSynth::kSampleRate;
 constexpr std::size_t kChunk = 1024;
 // When the first frame written to a fresh or resumed output is heard, until
 // the output's own measure says better.
-constexpr auto kStartLatency = 20ms;
+constexpr auto kStartLatency = 25ms;
 constexpr auto kIdleAfter = 3s;
 constexpr auto kMaxBackoff = 2000ms;
 

@@ -113,6 +113,7 @@ def main():
         arc = phase_arc_ms(onsets, share=0.9) if onsets else 50.0
         log(f"{len(onsets)} onsets in {time.monotonic() - rec_start:.1f} s; phase arc "
             f"of 90 %: {arc:.2f} ms, of all: {phase_arc_ms(onsets) if onsets else 50:.2f} ms")
+        log("phases (ms): " + " ".join(f"{(o % 2205) / 44.1:.2f}" for o in onsets))
         if len(onsets) != len(pieces):
             failures.append(f"{len(onsets)} onsets heard for {len(pieces)} notes")
         elif arc > 2.0:
