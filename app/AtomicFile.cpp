@@ -16,26 +16,25 @@
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("AtomicFile", text);
-}
-
 // The cause of a failed write in the user's terms; inFolder: the failure was
 // in making a new file in the folder rather than in writing the file itself.
 QString systemReason(int error, bool inFolder = false) {
     switch (error) {
     case EROFS:
-        return tr("the file system is read-only");
+        return QCoreApplication::translate("AtomicFile", "the file system is read-only");
     case EACCES:
     case EPERM:
-        return inFolder ? tr("there is no permission to write in its folder")
-                        : tr("there is no permission to write the file");
+        return inFolder ? QCoreApplication::translate(
+                              "AtomicFile", "there is no permission to write in its folder")
+                        : QCoreApplication::translate("AtomicFile",
+                                                      "there is no permission to write the file");
     case ENOSPC:
-        return tr("the disk is full");
+        return QCoreApplication::translate("AtomicFile", "the disk is full");
     case EDQUOT:
-        return tr("the disk quota is used up");
+        return QCoreApplication::translate("AtomicFile", "the disk quota is used up");
     case EFBIG:
-        return tr("the file is larger than the system allows");
+        return QCoreApplication::translate("AtomicFile",
+                                           "the file is larger than the system allows");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }
@@ -111,14 +110,17 @@ bool writeFileAtomically(const QString& path, std::string_view bytes, QString& e
     if (exists) {
         struct stat self {};
         if (S_ISDIR(old.st_mode))
-            return fail(tr("a folder of that name is in the way"));
+            return fail(
+                QCoreApplication::translate("AtomicFile", "a folder of that name is in the way"));
         if (::lstat(target.constData(), &self) == 0 &&
             (S_ISCHR(self.st_mode) || S_ISBLK(self.st_mode)))
-            return fail(tr("a device of that name is in the way"));
+            return fail(
+                QCoreApplication::translate("AtomicFile", "a device of that name is in the way"));
         // A pipe, a socket or a link to a device was never read as this file:
         // a regular file takes its place.
         regular = S_ISREG(old.st_mode);
-        if (regular && !hasWriteBit(old)) return fail(tr("the file is read-only"));
+        if (regular && !hasWriteBit(old))
+            return fail(QCoreApplication::translate("AtomicFile", "the file is read-only"));
         if (regular && ::access(target.constData(), W_OK) != 0) return fail(systemReason(errno));
     }
     struct stat folder {};
@@ -126,8 +128,10 @@ bool writeFileAtomically(const QString& path, std::string_view bytes, QString& e
         if (!QDir().mkpath(dirPath) || ::stat(dir.constData(), &folder) != 0)
             return fail(QCoreApplication::translate("AtomicFile", "its folder cannot be created"));
     }
-    if (!S_ISDIR(folder.st_mode)) return fail(tr("its folder is not a folder"));
-    if (!hasWriteBit(folder)) return fail(tr("its folder is read-only"));
+    if (!S_ISDIR(folder.st_mode))
+        return fail(QCoreApplication::translate("AtomicFile", "its folder is not a folder"));
+    if (!hasWriteBit(folder))
+        return fail(QCoreApplication::translate("AtomicFile", "its folder is read-only"));
     if (::access(dir.constData(), W_OK) != 0) return fail(systemReason(errno, true));
 
     removeStaleTemps(dir, name);

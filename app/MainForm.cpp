@@ -7,6 +7,7 @@
 #include "app/MaruletApplication.h"
 #include "app/Recording.h"
 #include "app/SettingsFile.h"
+#include "app/SoundWarning.h"
 #include "field/FieldTick.h"
 #include "field/Pieces.h"
 #include "sound/MidiOutService.h"
@@ -81,6 +82,9 @@ void TMaruletMainForm::FormCreate(const QString& settingsPath) {
         m_pictureError = read.settingsError +
                          (m_pictureError.isEmpty() ? QString() : QStringLiteral("\n\n")) +
                          m_pictureError;
+    if (midiPort)
+        m_soundWarning =
+            SoundWarningAtStart(*m_midiService, *midiPort, read.missingDevice, settingsPath);
     m_cursors.loadPieceCursors();
     CreatePieces(*this, this);
 }
@@ -116,6 +120,12 @@ void TMaruletMainForm::FormShow() {
         QTimer::singleShot(0, this, [this] {
             MaruletApplication::showError(m_pictureError);
             m_pictureError.clear();
+        });
+    }
+    if (!m_soundWarning.isEmpty()) {
+        QTimer::singleShot(0, this, [this] {
+            QMessageBox::warning(this, QStringLiteral("Marulet"), m_soundWarning);
+            m_soundWarning.clear();
         });
     }
 }
@@ -191,7 +201,14 @@ void TMaruletMainForm::PopupAtPointer() {
 }
 
 void TMaruletMainForm::Timer1Timer() {
+    // The tick's notes carry its ideal time, so a late handler does not move them.
+    const MidiTime tickTime = m_tickClock.next(MidiClock::now());
+    if (midiPort) midiPort->setEventTime(tickTime);
     TickField();
+    if (midiPort) {
+        midiPort->setEventTime(std::nullopt);
+        midiPort->tickSent(tickTime);
+    }
     m_field->refresh();
 }
 

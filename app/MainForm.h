@@ -3,6 +3,7 @@
 #include "app/Translations.h"
 #include "field/PopupMenu.h"
 #include "field/Shape.h"
+#include "field/TickClock.h"
 #include "ui/CursorTable.h"
 
 #include <QElapsedTimer>
@@ -148,6 +149,8 @@ private:
     CursorTable m_cursors;
     QString m_pictureError;    // shown once the window is up
     bool m_quietClose = false; // nobody may be there to answer a message box
+    QString m_soundWarning; // likewise
+    TickClock m_tickClock;
     bool m_shown = false;
     bool m_closed = false;
     bool m_titleHidden = false; // maximised full screen with the menu bar hidden

@@ -113,6 +113,13 @@ SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service, const QSt
     midiPort = std::make_unique<TMidiPort>(service);
     midiPort->deviceId =
         static_cast<std::uint32_t>(ini.ReadInteger(kSound, QStringLiteral("Driver"), 0));
+    // A device that is gone (unplugged, another machine's settings) gives
+    // way to the built-in synthesizer rather than to silence.
+    const unsigned devices = midiPort->GetNumDevs();
+    if (devices > 0 && midiPort->deviceId >= devices) {
+        result.missingDevice = midiPort->deviceId;
+        midiPort->deviceId = 0;
+    }
     midiPort->Open();
     for (int channel = 0; channel < kProgrammedChannels; ++channel) {
         const std::int32_t program = ini.ReadInteger(kSound, QString::asprintf("prg_%02d", channel),
@@ -124,6 +131,12 @@ SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service, const QSt
         midiPort->SetVolume(channel, prm.Volume);
 
     return result;
+}
+
+QString ChosenSoundFont(IniFile& ini, const QString& homeFolder) {
+    const QString path = ini.ReadString(kSound, QStringLiteral("SoundFont"), QString()).trimmed();
+    if (path.isEmpty()) return {};
+    return QDir(homeFolder).absoluteFilePath(path);
 }
 
 void WriteSettings(IniFile& ini) {

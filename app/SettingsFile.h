@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class IniFile;
 class MidiOutService;
@@ -23,6 +24,9 @@ struct SettingsReadResult {
     // Why the settings file itself was passed over (a pipe, a device, too
     // large to be one); every setting then has its default. Empty when none.
     QString settingsError;
+    // The stored device number when no such device exists; the port was
+    // then opened on device 0.
+    std::optional<std::uint32_t> missingDevice;
 };
 
 // Fills prm from the settings file at start-up, stamps the version, creates
@@ -32,6 +36,10 @@ struct SettingsReadResult {
 // be read takes its default.
 SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service);
 SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service, const QString& homeFolder);
+
+// The soundfont named by [Sound] SoundFont=, a relative path taken inside
+// homeFolder; empty when none is named.
+QString ChosenSoundFont(IniFile& ini, const QString& homeFolder);
 
 // Writes prm and midiPort's device and programs into the settings file when
 // the main window closes. Version and Debug are left as they stand.

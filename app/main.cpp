@@ -1,9 +1,11 @@
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
+#include "app/IniFile.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/MaruletApplication.h"
 #include "app/StopSignals.h"
+#include "app/SettingsFile.h"
 #include "sound/SystemMidiService.h"
 
 #include <exception>
@@ -21,8 +23,15 @@ int main(int argc, char** argv) {
     StopSignals stop;
     std::unique_ptr<TMaruletMainForm> form;
     try {
+        // A soundfont named in the settings comes before the usual places.
+        QStringList soundFonts = EmbeddedSynth::defaultSoundFonts();
+        {
+            IniFile ini(SettingsFilePath());
+            const QString chosen = ChosenSoundFont(ini, HomeFolder());
+            if (!chosen.isEmpty()) soundFonts.prepend(chosen);
+        }
         form = std::make_unique<TMaruletMainForm>(SettingsFilePath(),
-                                                  std::make_unique<SystemMidiService>());
+                                                  std::make_unique<SystemMidiService>(soundFonts));
         QObject::connect(&stop, &StopSignals::received, form.get(), [&stop, &form] {
             stop.release(); // asked twice, the process ends at once
             form->quitSaving();

@@ -1,8 +1,10 @@
 #include "sound/EmbeddedSynth.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <fluidsynth.h>
+#include <malloc.h>
 
 namespace {
 constexpr int kRejected = 1;
@@ -13,13 +15,6 @@ QString trimmed(QString text) {
     while (text.endsWith(QLatin1Char('.')))
         text.chop(1);
     return text;
-}
-
-// "a", "a and b", "a, b and c"
-QString listed(const QStringList& items) {
-    if (items.size() < 2) return items.join(QString());
-    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
-           items.last();
 }
 
 // A SoundFont is a RIFF file of form "sfbk". Checking this ourselves keeps
@@ -33,14 +28,17 @@ bool looksLikeSoundFont(const QString& path) {
 } // namespace
 
 QStringList EmbeddedSynth::defaultSoundFonts() {
-    return {QStringLiteral("/usr/share/sounds/sf2/default-GM.sf2"),
-            QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2"),
-            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")};
-}
-
-// ALSA comes last: routed through a sound server it takes over a second to close.
-QStringList EmbeddedSynth::defaultAudioDrivers() {
-    return {QStringLiteral("pulseaudio"), QStringLiteral("pipewire"), QStringLiteral("alsa")};
+    // Debian and Ubuntu use sounds/sf2, Arch and Fedora soundfonts.
+    QStringList places{QStringLiteral("/usr/share/sounds/sf2"),
+                       QStringLiteral("/usr/share/soundfonts")};
+    const QString home = QDir::homePath();
+    if (!home.isEmpty() && home != QStringLiteral("/"))
+        places.prepend(home + QStringLiteral("/.local/share/sounds/sf2"));
+    QStringList paths;
+    for (const QString& place : places)
+        for (const char* name : {"default-GM.sf2", "default.sf2", "FluidR3_GM.sf2", "TimGM6mb.sf2"})
+            paths << place + QLatin1Char('/') + QLatin1String(name);
+    return paths;
 }
 
 EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
@@ -50,11 +48,11 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
         // Load sample data when a preset is first used, not all of it up front.
         fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
         fluid_settings_setnum(m_settings, "synth.sample-rate", kSampleRate);
-        // Larger audio periods: the default of 64 frames wakes the sound
-        // server's thread hundreds of times a second. Notes start on 50 ms
-        // ticks, so about 46 ms of buffer is not heard as lag.
-        fluid_settings_setint(m_settings, "audio.period-size", 1024);
-        fluid_settings_setint(m_settings, "audio.periods", 2);
+        // The field never sounds more than about 20 voices; 64 leaves room
+        // and saves the memory of the default 256.
+        fluid_settings_setint(m_settings, "synth.polyphony", 64);
+        // Only the sound card's thread renders: no locking on every call.
+        fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
         m_synth = new_fluid_synth(m_settings);
     }
     if (!m_synth) {
@@ -77,6 +75,8 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
         const QString problem = loadSoundFont(path);
         if (problem.isEmpty()) {
             m_soundFont = path;
+            // Loading leaves freed parse buffers in the heap; give them back.
+            malloc_trim(0);
             return;
         }
         problems << problem;
@@ -95,7 +95,6 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
 }
 
 EmbeddedSynth::~EmbeddedSynth() {
-    stopAudio();
     muteLog();
     if (m_synth) delete_fluid_synth(m_synth);
     if (m_settings) delete_fluid_settings(m_settings);
@@ -163,48 +162,15 @@ int EmbeddedSynth::send(std::uint32_t packed) {
 }
 
 bool EmbeddedSynth::render(std::span<float> interleavedStereo) {
-    if (!m_synth || m_driver || interleavedStereo.size() % 2 != 0) return false;
+    if (!m_synth || interleavedStereo.size() % 2 != 0) return false;
     const auto frames = static_cast<int>(interleavedStereo.size() / 2);
     if (frames == 0) return true;
     float* out = interleavedStereo.data();
     return fluid_synth_write_float(m_synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
 }
 
-bool EmbeddedSynth::startAudio(const QStringList& drivers) {
-    if (!m_synth) return false;
-    if (m_driver) return true;
-    QStringList failures;
-    for (const QString& driver : drivers) {
-        listenToLog();
-        fluid_settings_setstr(m_settings, "audio.driver", driver.toUtf8().constData());
-        m_driver = new_fluid_audio_driver(m_settings, m_synth);
-        const QString why = firstLoggedError();
-        muteLog();
-        if (m_driver) {
-            m_driverName = driver;
-            m_error.clear();
-            return true;
-        }
-        failures << driver + QStringLiteral(": ") +
-                        (why.isEmpty() ? QStringLiteral("did not open") : why);
-    }
-    if (drivers.isEmpty()) {
-        m_error = QStringLiteral("no audio output: no audio driver to try");
-        return false;
-    }
-    const QString verdict = drivers.size() == 1   ? QStringLiteral(" failed")
-                            : drivers.size() == 2 ? QStringLiteral(" both failed")
-                                                  : QStringLiteral(" all failed");
-    m_error = QStringLiteral("no audio output: ") + listed(drivers) + verdict +
-              QStringLiteral(" (") + failures.join(QStringLiteral("; ")) + QStringLiteral(")");
-    return false;
-}
-
-void EmbeddedSynth::stopAudio() {
-    if (!m_driver) return;
-    delete_fluid_audio_driver(m_driver);
-    m_driver = nullptr;
-    m_driverName.clear();
+int EmbeddedSynth::activeVoices() const {
+    return m_synth ? fluid_synth_get_active_voice_count(m_synth) : 0;
 }
 
 // FluidSynth's log handlers are process-wide. Between our own calls they point

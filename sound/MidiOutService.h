@@ -23,4 +23,11 @@ public:
     // 0 on success, a non-zero code when the message was not sent.
     virtual int send(MidiHandle handle, std::uint32_t message, MidiTime when) = 0;
     virtual void close(MidiHandle handle) = 0;
+
+    // Every message of the field tick stamped tickTime has been sent: a device
+    // that schedules may render up to the next tick now.
+    virtual void tickSent(MidiHandle, MidiTime) {}
+    // Why the device cannot sound now (it failed to open, or its output is
+    // down), or nothing when it can or cannot tell.
+    virtual std::optional<QString> deviceProblem(unsigned) { return std::nullopt; }
 };

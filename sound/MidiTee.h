@@ -24,6 +24,13 @@ public:
     std::optional<MidiHandle> open(unsigned index) override { return m_device.open(index); }
     int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override { m_device.close(handle); }
+    // The device schedules by ticks and knows its own troubles: both pass through.
+    void tickSent(MidiHandle handle, MidiTime tickTime) override {
+        m_device.tickSent(handle, tickTime);
+    }
+    std::optional<QString> deviceProblem(unsigned index) override {
+        return m_device.deviceProblem(index);
+    }
 
 private:
     MidiOutService& m_device;

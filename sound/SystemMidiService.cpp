@@ -36,13 +36,13 @@ std::unique_ptr<RtMidiOut> alsaOutput(std::string* errorSink) {
     }
 }
 // The ALSA library prints its errors to the terminal (a missing card when the
-// synthesizer tries its ALSA driver); every failure that matters reaches the
+// synthesizer tries its ALSA output); every failure that matters reaches the
 // user through the device's name instead.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 } // namespace
 
-SystemMidiService::SystemMidiService(QStringList soundFonts, QStringList audioDrivers)
-    : m_soundFonts(std::move(soundFonts)), m_audioDrivers(std::move(audioDrivers)) {
+SystemMidiService::SystemMidiService(QStringList soundFonts, QStringList audioOutputs)
+    : m_soundFonts(std::move(soundFonts)), m_audioOutputs(std::move(audioOutputs)) {
     snd_lib_error_set_handler(&quietAlsa);
     m_lister.port = alsaOutput(&m_lister.error);
 }
@@ -67,8 +67,9 @@ unsigned SystemMidiService::deviceCount() {
 std::optional<QString> SystemMidiService::deviceName(unsigned index) {
     if (index == 0) {
         const QString name = QStringLiteral("Marulet Synth");
-        if (m_synthProblem.isEmpty()) return name;
-        return name + QStringLiteral(" (no sound: ") + m_synthProblem + QStringLiteral(")");
+        const auto problem = deviceProblem(0);
+        if (!problem) return name;
+        return name + QStringLiteral(" (no sound: ") + *problem + QStringLiteral(")");
     }
     if (index - 1 >= externalCount()) return std::nullopt;
     try {
@@ -86,11 +87,15 @@ std::optional<MidiHandle> SystemMidiService::open(unsigned index) {
     try {
         if (index == 0) {
             auto synth = std::make_unique<EmbeddedSynth>(m_soundFonts);
-            if (!synth->isReady() || !synth->startAudio(m_audioDrivers)) {
+            if (!synth->isReady()) {
                 m_synthProblem = synth->error();
                 return std::nullopt;
             }
             m_synthProblem.clear();
+            // Without an output yet the port still opens: the output is
+            // tried again in the background and sound starts once it works.
+            device->output = std::make_unique<AudioOutput>(*synth, m_audioOutputs);
+            device->output->setTap(m_tap);
             device->synth = std::move(synth);
         } else {
             if (index - 1 >= externalCount()) return std::nullopt;
@@ -107,13 +112,16 @@ std::optional<MidiHandle> SystemMidiService::open(unsigned index) {
     return handle;
 }
 
-int SystemMidiService::send(MidiHandle handle, std::uint32_t message, MidiTime) {
+int SystemMidiService::send(MidiHandle handle, std::uint32_t message, MidiTime when) {
     const auto found = m_open.find(handle);
     if (found == m_open.end()) return kInvalidHandle;
     const int length = messageLength(message);
     if (length == 0) return kBadMessage;
     Device& device = *found->second;
-    if (device.synth) return device.synth->send(message) == 0 ? 0 : kSendFailed;
+    if (device.output) {
+        device.output->post(message, when);
+        return 0;
+    }
 
     const unsigned char bytes[3] = {static_cast<unsigned char>(message & 0xFF),
                                     static_cast<unsigned char>((message >> 8) & 0xFF),
@@ -138,6 +146,28 @@ void SystemMidiService::close(MidiHandle handle) {
         }
     }
     m_open.erase(found);
+}
+
+void SystemMidiService::tickSent(MidiHandle handle, MidiTime tickTime) {
+    const auto found = m_open.find(handle);
+    if (found != m_open.end() && found->second->output) found->second->output->tickSent(tickTime);
+}
+
+std::optional<QString> SystemMidiService::deviceProblem(unsigned index) {
+    if (index != 0) return std::nullopt;
+    if (!m_synthProblem.isEmpty()) return m_synthProblem;
+    for (const auto& [handle, device] : m_open)
+        if (device->output) {
+            const QString problem = device->output->problem();
+            if (!problem.isEmpty()) return problem;
+        }
+    return std::nullopt;
+}
+
+void SystemMidiService::setAudioTap(AudioTap* tap) {
+    m_tap = tap;
+    for (const auto& [handle, device] : m_open)
+        if (device->output) device->output->setTap(tap);
 }
 
 int SystemMidiService::messageLength(std::uint32_t packed) {

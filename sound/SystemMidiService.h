@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sound/AudioTap.h"
+#include "sound/AudioOutput.h"
 #include "sound/EmbeddedSynth.h"
 #include "sound/MidiOutService.h"
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 
+class AudioTap;
 class RtMidiOut;
 
 // The MIDI outputs of this machine: index 0 is the built-in synthesizer,
@@ -20,7 +22,7 @@ public:
     static constexpr int kBadMessage = 11;   // not a complete short message
 
     explicit SystemMidiService(QStringList soundFonts = EmbeddedSynth::defaultSoundFonts(),
-                               QStringList audioDrivers = EmbeddedSynth::defaultAudioDrivers());
+                               QStringList audioOutputs = AudioOutput::defaultOutputs());
     ~SystemMidiService() override;
     SystemMidiService(const SystemMidiService&) = delete;
     SystemMidiService& operator=(const SystemMidiService&) = delete;
@@ -30,20 +32,23 @@ public:
     std::optional<MidiHandle> open(unsigned index) override;
     int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override;
+    void tickSent(MidiHandle handle, MidiTime tickTime) override;
+    std::optional<QString> deviceProblem(unsigned index) override;
+
+    // Hears every block the built-in synthesizer plays, now and after any
+    // later open; nullptr removes it. Once this returns the previous tap is
+    // never called again.
+    void setAudioTap(AudioTap* tap);
 
     // The bytes a packed short message puts on the wire, or 0 when it is not
     // a complete message (no status byte, a data byte with its top bit set,
     // system exclusive, an undefined status).
     static int messageLength(std::uint32_t packed);
 
-    // Shows every block the built-in synthesizer plays to tap, now and on
-    // later opens; nullptr removes it. Once this returns, the old tap is
-    // never called again.
-    void setAudioTap(AudioTap* tap) { m_audioTap = tap; }
-
 private:
     struct Device {
         std::unique_ptr<EmbeddedSynth> synth;
+        std::unique_ptr<AudioOutput> output; // stops before its synth goes
         std::unique_ptr<RtMidiOut> port;
         std::string error; // set by RtMidi's error callback; empty while all is well
     };
@@ -51,10 +56,10 @@ private:
     unsigned externalCount();
 
     QStringList m_soundFonts;
-    QStringList m_audioDrivers;
+    QStringList m_audioOutputs;
     QString m_synthProblem; // why the last open of the synth failed
-    Device m_lister;        // lists the external ports; no port is opened on it
+    AudioTap* m_tap = nullptr;
+    Device m_lister; // lists the external ports; no port is opened on it
     std::map<MidiHandle, std::unique_ptr<Device>> m_open;
     MidiHandle m_next = 1;
-    [[maybe_unused]] AudioTap* m_audioTap = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "sound/TMidiPort.h"
 
+#include <algorithm>
+
 std::unique_ptr<TMidiPort> midiPort;
 
 namespace {
@@ -13,8 +15,14 @@ std::uint8_t status(int base, int channel) {
 }
 
 // A data byte with its top bit set would read as a status byte on the wire.
+// Programs wrap: a damaged settings file's 129 still names some voice.
 std::uint8_t data7(int value) {
     return static_cast<std::uint8_t>(value & 0x7F);
+}
+
+// Levels and notes are clamped: a volume of -1 is silence, not full blast.
+std::uint8_t clamped7(int value) {
+    return static_cast<std::uint8_t>(std::clamp(value, 0, 127));
 }
 } // namespace
 
@@ -56,17 +64,17 @@ void TMidiPort::ProgramChange(int channel, int program) {
 }
 
 void TMidiPort::SetVolume(int channel, int value) {
-    ShortMsg(status(0xB0, channel), 7, data7(value));
+    ShortMsg(status(0xB0, channel), 7, clamped7(value));
     volumes[slot(channel)] = value;
 }
 
 void TMidiPort::SetPan(int channel, int value) {
-    ShortMsg(status(0xB0, channel), 10, data7(value));
+    ShortMsg(status(0xB0, channel), 10, clamped7(value));
     pans[slot(channel)] = value;
 }
 
 int TMidiPort::NoteOn(int channel, int note, int velocity) {
-    return ShortMsg(status(0x90, channel), data7(note), data7(velocity));
+    return ShortMsg(status(0x90, channel), clamped7(note), clamped7(velocity));
 }
 
 int TMidiPort::AllNotesOff(int channel) {

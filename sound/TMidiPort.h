@@ -34,6 +34,10 @@ public:
     // sets its ideal time); without one each message carries the moment it
     // is sent.
     void setEventTime(std::optional<MidiTime> when) { m_eventTime = when; }
+    // Tells the device that the tick stamped tickTime has sent everything.
+    void tickSent(MidiTime tickTime) {
+        if (handle) m_service.tickSent(*handle, tickTime);
+    }
 
     int ShortMsg(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
     void ProgramChange(int channel, int program);

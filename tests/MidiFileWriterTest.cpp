@@ -308,3 +308,25 @@ TEST_F(MidiFileWriterTest, AFileThatCannotBeMadeSaysWhy) {
 }
 
 } // namespace
+
+// The port is built on the tee, so a tick's end and a device's trouble must
+// still reach the real device, or the synthesizer is never woken per tick.
+TEST(MidiTeeTest, PassesTickEndsAndDeviceProblemsToTheDevice) {
+    struct Device : RecordingMidiService {
+        std::vector<std::pair<MidiHandle, MidiTime>> ticks;
+        void tickSent(MidiHandle handle, MidiTime when) override { ticks.emplace_back(handle, when); }
+        std::optional<QString> deviceProblem(unsigned index) override {
+            return index == 0 ? std::optional(QStringLiteral("no sound server")) : std::nullopt;
+        }
+    } device;
+    MidiTee tee{device};
+    TMidiPort port{tee};
+    port.Open();
+    const MidiTime when = MidiTime{} + 5s;
+    port.tickSent(when);
+    ASSERT_EQ(device.ticks.size(), 1u);
+    EXPECT_EQ(device.ticks[0].first, *port.handle);
+    EXPECT_EQ(device.ticks[0].second, when);
+    EXPECT_EQ(tee.deviceProblem(0), QStringLiteral("no sound server"));
+    EXPECT_EQ(tee.deviceProblem(1), std::nullopt);
+}

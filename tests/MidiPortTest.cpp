@@ -41,9 +41,10 @@ TEST_F(MidiPortTest, MessagesArePackedStatusFirst) {
     EXPECT_EQ(last(), 0x0201E0u);
 }
 
-TEST_F(MidiPortTest, ControllersSendTheLowSevenBitsAndRecordTheValue) {
+TEST_F(MidiPortTest, ControllersSendTheValueClampedToSevenBitsAndRecordItAsPassed) {
     port.Open();
-    const std::pair<int, unsigned> cases[] = {{128, 0}, {200, 72}, {-1, 127}, {90, 90}};
+    const std::pair<int, unsigned> cases[] = {{128, 127}, {200, 127}, {-1, 0},     {90, 90},
+                                              {0, 0},     {127, 127}, {-100000, 0}};
     for (auto [value, wire] : cases) {
         port.SetVolume(0, value);
         EXPECT_EQ(last(), 0xB0u | (7u << 8) | (wire << 16)) << value;
@@ -66,7 +67,11 @@ TEST_F(MidiPortTest, NoDataByteEverCarriesTheStatusBit) {
         EXPECT_EQ(m.packed >> 24, 0u);
     }
     EXPECT_EQ(port.programs[0], 200); // recorded as passed
-    EXPECT_EQ(service.messages[0].data1(), 200 & 0x7F);
+    EXPECT_EQ(service.messages[0].data1(), 200 & 0x7F) << "programs wrap";
+    // Notes and velocities are clamped, so a wild velocity is loud, not quiet.
+    EXPECT_EQ(service.messages[1].packed, 0x90u | (127u << 8) | (127u << 16));
+    EXPECT_EQ(service.messages[2].packed, 0x90u);
+    EXPECT_EQ(service.messages[3].data2(), 127);
 }
 
 TEST_F(MidiPortTest, ClosedPortDropsSendsButStillRecords) {

@@ -170,17 +170,35 @@ TEST_F(SettingsFileTest, ProgramsAreWrittenAsPrgAndReadBackAsPrg) {
     EXPECT_EQ(midiPort->programs[1], 40);
 }
 
-TEST_F(SettingsFileTest, ExtremeProgramsAndDevicesRoundTripUnchanged) {
-    setFile("[Sound]\nprg_00=-2147483648\nprg_01=0\nDriver=-1\nVolume=500\n");
-    read();
-    EXPECT_FALSE(midiPort->isOpen()); // no such device: the port stays closed
-    EXPECT_TRUE(service.messages.empty());
+TEST_F(SettingsFileTest, ExtremeProgramsRoundTripAndAMissingDeviceGivesWayToDeviceZero) {
+    setFile("[Sound]\nprg_00=-2147483648\nprg_01=0\nDriver=-1\nVolume=500\n"
+            "SoundFont=fonts/mine.sf2\n");
+    const SettingsReadResult result = read();
+    // No such device: the built-in one (index 0) plays instead, and says so.
+    EXPECT_EQ(result.missingDevice, std::optional<std::uint32_t>(0xFFFFFFFFu));
+    EXPECT_TRUE(midiPort->isOpen());
+    EXPECT_EQ(service.opened, std::vector<unsigned>{0});
+    EXPECT_EQ(midiPort->deviceId, 0u);
     EXPECT_EQ(prm.Volume, 500);
     write();
     const QByteArray written = fileBytes();
-    EXPECT_TRUE(written.contains("Driver=-1\n"));
+    EXPECT_TRUE(written.contains("Driver=0\n"));
+    EXPECT_TRUE(written.contains("SoundFont=fonts/mine.sf2\n")) << "the key is kept";
     EXPECT_TRUE(written.contains("Volume=500\n"));
     EXPECT_TRUE(written.contains("prg_00=-2147483648\nprg_01=0\n")) << written.constData();
+}
+
+TEST_F(SettingsFileTest, AChosenSoundFontIsTakenInsideTheHomeFolderUnlessAbsolute) {
+    const auto chosen = [&](const QByteArray& file) {
+        setFile(file);
+        IniFile ini(path);
+        return ChosenSoundFont(ini, home.path());
+    };
+    EXPECT_EQ(chosen("[Sound]\nDriver=0\n"), QString());
+    EXPECT_EQ(chosen("[sound]\nsoundfont=  \n"), QString());
+    EXPECT_EQ(chosen("[Sound]\nSoundFont=/opt/gm.sf2\n"), QStringLiteral("/opt/gm.sf2"));
+    EXPECT_EQ(chosen("[Sound]\nSoundFont=fonts/gm.sf2\n"),
+              home.filePath(QStringLiteral("fonts/gm.sf2")));
 }
 
 TEST_F(SettingsFileTest, BooleansReadAnyNonZeroAndAreWrittenAsOne) {

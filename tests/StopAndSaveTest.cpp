@@ -140,7 +140,7 @@ TEST_F(StopAndSave, SavingIntoAMissingFolderIsRefusedAndTheDialogComesBack) {
     told.clear();
     form->FileSavePosItemClick();
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(QStringLiteral("named pipe"))) << qPrintable(told[0]);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("名前付きパイプ"))) << qPrintable(told[0]);
     struct stat st {};
     EXPECT_TRUE(::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 
@@ -160,7 +160,7 @@ TEST_F(StopAndSave, LoadingSomethingThatIsNoLayoutKeepsThePieces) {
     EXPECT_EQ(pieces[5]->Xpos, 333);
     EXPECT_EQ(pieces[5]->Angle, 0.5);
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(QStringLiteral("is not a layout file"))) << qPrintable(told[0]);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("レイアウトファイルではありません"))) << qPrintable(told[0]);
 }
 
 TEST_F(StopAndSave, APictureChosenThatIsAPipeIsNamedAndChangesNothing) {
@@ -172,7 +172,7 @@ TEST_F(StopAndSave, APictureChosenThatIsAPipeIsNamedAndChangesNothing) {
     form->DesignDlg->setPictureRunner([&](QFileDialog&) { return fifo; });
     form->DesignDlg->setErrorReporter([&](const QString& message) { reported = message; });
     form->DesignDlg->BgImgBtnClick();
-    EXPECT_TRUE(reported.contains(QStringLiteral("named pipe"))) << qPrintable(reported);
+    EXPECT_TRUE(reported.contains(QStringLiteral("名前付きパイプ"))) << qPrintable(reported);
     EXPECT_TRUE(prm.BgImage.isEmpty());
 }
 

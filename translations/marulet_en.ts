@@ -12,15 +12,43 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>its folder cannot be created</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file system is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no permission to write in its folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no permission to write the file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the disk quota is used up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file is larger than the system allows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>a folder of that name is in the way</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the file is read-only</source>
+        <source>a device of that name is in the way</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>its folder cannot be created</source>
+        <source>the file is read-only</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -29,6 +57,25 @@
     </message>
     <message>
         <source>its folder is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Usage: %1 [--help | --version]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Starts Marulet, a generative sound toy, in a window.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>show this help and exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>show the version and exit</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -71,17 +118,121 @@
     </message>
 </context>
 <context>
+    <name>LayoutFile</name>
+    <message>
+        <source>%1 was passed over: %2.
+The layout stays as it is.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a layout file: it holds no [Piece] section.
+The layout stays as it is.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LoadPictureFile</name>
     <message>
         <source>Cannot read the picture file &quot;%1&quot; as %2: %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 (the picture claims %2 x %3 pixels, more than the %4 MB a picture may take)</source>
+        <source>the file ends before the picture does</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Recording</name>
+    <message>
+        <source>The MIDI recording could not be started: %1 could not be written (%2).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the file ends before the picture does</source>
+        <source>The MIDI recording could not be completed: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The audio recording could not be started: only the built-in synthesizer can be recorded as audio.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The audio recording could not be started: %1 could not be written (%2).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The audio recording could not be completed: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The audio recording misses %1 seconds that the disk could not take in time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The MIDI recording stopped: %1. The file keeps what was recorded until then.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The audio recording stopped: %1. The file keeps what was recorded until then.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RegularFile</name>
+    <message>
+        <source>it grew past the %1 MB such a file may have</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a named pipe, not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a device, not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a socket, not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a folder, not a file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is %1 MB, more than the %2 MB such a file may have</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no permission to read it</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsFile</name>
+    <message>
+        <source>Marulet passed over its settings file %1: %2.
+It starts with the default settings, and when it closes it writes its settings in that file&apos;s place.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SoundWarning</name>
+    <message>
+        <source>The MIDI output device number %1 saved in the settings does not exist on this computer; Marulet plays through &quot;%2&quot; instead. To use another device, choose it in Sound/Parameters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The built-in synthesizer cannot play: %1.
+Install a General MIDI soundfont (for example the package fluid-soundfont-gm or timgm6mb-soundfont), or name a soundfont file with the line SoundFont=path under [Sound] in %2, then start Marulet again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The built-in synthesizer has no sound output: %1.
+Start the sound server (PulseAudio or PipeWire); the sound comes on by itself once it answers. Or choose another device in Sound/Parameters.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -290,6 +441,56 @@ The settings, window places and layout of this session are lost; the file keeps 
         <source>配置情報の読込</source>
         <translation>Load layout</translation>
     </message>
+    <message>
+        <source>The folder %1 does not exist.
+Choose an existing folder for the layout file; no folder is created.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 was passed over: %2.
+The layout is not saved there; choose another file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MIDI録音を停止(&amp;M)</source>
+        <translation>Stop &amp;MIDI Recording</translation>
+    </message>
+    <message>
+        <source>MIDI録音を開始(&amp;M)...</source>
+        <translation>Start &amp;MIDI Recording...</translation>
+    </message>
+    <message>
+        <source>音声録音を停止(&amp;A)</source>
+        <translation>Stop &amp;Audio Recording</translation>
+    </message>
+    <message>
+        <source>音声録音を開始(&amp;A)...</source>
+        <translation>Start &amp;Audio Recording...</translation>
+    </message>
+    <message>
+        <source>Only the built-in synthesizer &quot;Marulet Synth&quot; can be recorded as audio; an external MIDI device plays outside this program.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Marulet ● REC</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record MIDI to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MIDI files (*.mid)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record audio to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>WAV files (*.wav)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TOptionDlg</name>
@@ -360,6 +561,28 @@ The settings, window places and layout of this session are lost; the file keeps 
     <message>
         <source>反応パターン</source>
         <translation>Response</translation>
+    </message>
+</context>
+<context>
+    <name>Usrfunc</name>
+    <message>
+        <source>the picture claims %1 x %2 pixels, more than the %3 megapixels a background picture may have</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The picture file &quot;%1&quot; was passed over: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WavRecorder</name>
+    <message>
+        <source>the file has reached the largest size a WAV file can have</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file could not be closed</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>

@@ -31,6 +31,53 @@
         <source>its folder is read-only</source>
         <translation>フォルダーは読み取り専用です</translation>
     </message>
+    <message>
+        <source>the file system is read-only</source>
+        <translation>ファイルシステムが読み取り専用です</translation>
+    </message>
+    <message>
+        <source>there is no permission to write in its folder</source>
+        <translation>フォルダーに書き込む権限がありません</translation>
+    </message>
+    <message>
+        <source>there is no permission to write the file</source>
+        <translation>ファイルに書き込む権限がありません</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>ディスクがいっぱいです</translation>
+    </message>
+    <message>
+        <source>the disk quota is used up</source>
+        <translation>ディスクの割り当て容量を使い切っています</translation>
+    </message>
+    <message>
+        <source>the file is larger than the system allows</source>
+        <translation>ファイルがシステムの許す大きさを超えています</translation>
+    </message>
+    <message>
+        <source>a device of that name is in the way</source>
+        <translation>同じ名前のデバイスがあります</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Usage: %1 [--help | --version]</source>
+        <translation>使い方: %1 [--help | --version]</translation>
+    </message>
+    <message>
+        <source>Starts Marulet, a generative sound toy, in a window.</source>
+        <translation>サウンドのおもちゃ Marulet をウィンドウで起動します。</translation>
+    </message>
+    <message>
+        <source>show this help and exit</source>
+        <translation>この説明を表示して終了する</translation>
+    </message>
+    <message>
+        <source>show the version and exit</source>
+        <translation>バージョンを表示して終了する</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindow</name>
@@ -71,6 +118,21 @@
     </message>
 </context>
 <context>
+    <name>LayoutFile</name>
+    <message>
+        <source>%1 was passed over: %2.
+The layout stays as it is.</source>
+        <translation>%1 を読み込みませんでした：%2。
+配置はそのままです。</translation>
+    </message>
+    <message>
+        <source>%1 is not a layout file: it holds no [Piece] section.
+The layout stays as it is.</source>
+        <translation>%1 はレイアウトファイルではありません：[Piece] セクションがありません。
+配置はそのままです。</translation>
+    </message>
+</context>
+<context>
     <name>LoadPictureFile</name>
     <message>
         <source>Cannot read the picture file &quot;%1&quot; as %2: %3</source>
@@ -78,11 +140,109 @@
     </message>
     <message>
         <source>%1 (the picture claims %2 x %3 pixels, more than the %4 MB a picture may take)</source>
-        <translation>%1 (画像は %2 x %3 ピクセルとされ、1 枚の画像に使える %4 MB を超えます)</translation>
+        <translation type="vanished">%1 (画像は %2 x %3 ピクセルとされ、1 枚の画像に使える %4 MB を超えます)</translation>
     </message>
     <message>
         <source>the file ends before the picture does</source>
         <translation>画像の途中でファイルが終わっています</translation>
+    </message>
+</context>
+<context>
+    <name>Recording</name>
+    <message>
+        <source>The MIDI recording could not be started: %1 could not be written (%2).</source>
+        <translation>MIDI録音を開始できませんでした。%1 に書き込めません（%2）。</translation>
+    </message>
+    <message>
+        <source>The MIDI recording could not be completed: %1.</source>
+        <translation>MIDI録音を最後まで書き込めませんでした（%1）。</translation>
+    </message>
+    <message>
+        <source>The audio recording could not be started: only the built-in synthesizer can be recorded as audio.</source>
+        <translation>音声録音を開始できませんでした。音声を録音できるのは内蔵シンセサイザーだけです。</translation>
+    </message>
+    <message>
+        <source>The audio recording could not be started: %1 could not be written (%2).</source>
+        <translation>音声録音を開始できませんでした。%1 に書き込めません（%2）。</translation>
+    </message>
+    <message>
+        <source>The audio recording could not be completed: %1.</source>
+        <translation>音声録音を最後まで書き込めませんでした（%1）。</translation>
+    </message>
+    <message>
+        <source>The audio recording misses %1 seconds that the disk could not take in time.</source>
+        <translation>ディスクへの書き込みが間に合わず、音声録音のうち %1 秒分が抜けています。</translation>
+    </message>
+    <message>
+        <source>The MIDI recording stopped: %1. The file keeps what was recorded until then.</source>
+        <translation>MIDI録音が止まりました（%1）。それまでに録音した分はファイルに残っています。</translation>
+    </message>
+    <message>
+        <source>The audio recording stopped: %1. The file keeps what was recorded until then.</source>
+        <translation>音声録音が止まりました（%1）。それまでに録音した分はファイルに残っています。</translation>
+    </message>
+</context>
+<context>
+    <name>RegularFile</name>
+    <message>
+        <source>it grew past the %1 MB such a file may have</source>
+        <translation>読み込み中に上限の %1 MB を超えました</translation>
+    </message>
+    <message>
+        <source>it is a named pipe, not a regular file</source>
+        <translation>名前付きパイプであり、通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>it is a device, not a regular file</source>
+        <translation>デバイスであり、通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>it is a socket, not a regular file</source>
+        <translation>ソケットであり、通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>it is a folder, not a file</source>
+        <translation>フォルダーであり、ファイルではありません</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>it is %1 MB, more than the %2 MB such a file may have</source>
+        <translation>大きさが %1 MB あり、この種のファイルの上限 %2 MB を超えています</translation>
+    </message>
+    <message>
+        <source>there is no permission to read it</source>
+        <translation>読み取る権限がありません</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsFile</name>
+    <message>
+        <source>Marulet passed over its settings file %1: %2.
+It starts with the default settings, and when it closes it writes its settings in that file&apos;s place.</source>
+        <translation>設定ファイル %1 を読み込みませんでした：%2。
+既定の設定で起動し、終了時にそのファイルの代わりに設定を書き込みます。</translation>
+    </message>
+</context>
+<context>
+    <name>SoundWarning</name>
+    <message>
+        <source>The MIDI output device number %1 saved in the settings does not exist on this computer; Marulet plays through &quot;%2&quot; instead. To use another device, choose it in Sound/Parameters.</source>
+        <translation>設定に保存されている MIDI 出力デバイス %1 番はこのコンピューターにありません。代わりに「%2」で鳴らします。ほかのデバイスを使うには、「サウンド／パラメータ」で選んでください。</translation>
+    </message>
+    <message>
+        <source>The built-in synthesizer cannot play: %1.
+Install a General MIDI soundfont (for example the package fluid-soundfont-gm or timgm6mb-soundfont), or name a soundfont file with the line SoundFont=path under [Sound] in %2, then start Marulet again.</source>
+        <translation>内蔵の音源を鳴らせません: %1。
+General MIDI のサウンドフォント（たとえば fluid-soundfont-gm か timgm6mb-soundfont のパッケージ）をインストールするか、%2 の [Sound] に SoundFont=パス の行でサウンドフォントのファイルを指定してから、Marulet を起動し直してください。</translation>
+    </message>
+    <message>
+        <source>The built-in synthesizer has no sound output: %1.
+Start the sound server (PulseAudio or PipeWire); the sound comes on by itself once it answers. Or choose another device in Sound/Parameters.</source>
+        <translation>内蔵の音源の音を出す先がありません: %1。
+サウンドサーバー（PulseAudio または PipeWire）を起動してください。サーバーが応答すれば自動的に音が出ます。または「サウンド／パラメータ」でほかのデバイスを選んでください。</translation>
     </message>
 </context>
 <context>
@@ -291,6 +451,58 @@ The settings, window places and layout of this session are lost; the file keeps 
         <source>配置情報の読込</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The folder %1 does not exist.
+Choose an existing folder for the layout file; no folder is created.</source>
+        <translation>フォルダー %1 は存在しません。
+配置情報ファイルには既存のフォルダーを選んでください。フォルダーは作成されません。</translation>
+    </message>
+    <message>
+        <source>%1 was passed over: %2.
+The layout is not saved there; choose another file.</source>
+        <translation>%1 を読み込みませんでした：%2。
+配置はそこには保存されません。別のファイルを選んでください。</translation>
+    </message>
+    <message>
+        <source>MIDI録音を停止(&amp;M)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MIDI録音を開始(&amp;M)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>音声録音を停止(&amp;A)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>音声録音を開始(&amp;A)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Only the built-in synthesizer &quot;Marulet Synth&quot; can be recorded as audio; an external MIDI device plays outside this program.</source>
+        <translation>音声を録音できるのは内蔵シンセサイザー「Marulet Synth」だけです。外部の MIDI デバイスの音はこのプログラムの外で鳴ります。</translation>
+    </message>
+    <message>
+        <source>Marulet ● REC</source>
+        <translation>Marulet ● REC</translation>
+    </message>
+    <message>
+        <source>Record MIDI to</source>
+        <translation>MIDI録音の保存先</translation>
+    </message>
+    <message>
+        <source>MIDI files (*.mid)</source>
+        <translation>MIDI ファイル (*.mid)</translation>
+    </message>
+    <message>
+        <source>Record audio to</source>
+        <translation>音声録音の保存先</translation>
+    </message>
+    <message>
+        <source>WAV files (*.wav)</source>
+        <translation>WAV ファイル (*.wav)</translation>
+    </message>
 </context>
 <context>
     <name>TOptionDlg</name>
@@ -361,6 +573,28 @@ The settings, window places and layout of this session are lost; the file keeps 
     <message>
         <source>反応パターン</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Usrfunc</name>
+    <message>
+        <source>the picture claims %1 x %2 pixels, more than the %3 megapixels a background picture may have</source>
+        <translation>画像は %1 x %2 ピクセルあり、背景画像の上限 %3 メガピクセルを超えています</translation>
+    </message>
+    <message>
+        <source>The picture file &quot;%1&quot; was passed over: %2.</source>
+        <translation>画像ファイル「%1」を読み込みませんでした：%2。</translation>
+    </message>
+</context>
+<context>
+    <name>WavRecorder</name>
+    <message>
+        <source>the file has reached the largest size a WAV file can have</source>
+        <translation>WAV ファイルの最大サイズに達しました</translation>
+    </message>
+    <message>
+        <source>the file could not be closed</source>
+        <translation>ファイルを閉じられませんでした</translation>
     </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@ sound server, a copy of the program in a folder of its own, finding its
 window and pieces on the screen, and recording what the sound server plays.
 Only the processes started here are stopped, by their ids.
 """
+import math
 import os
 import re
 import shutil
@@ -103,9 +104,11 @@ class Session:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
-def find_window(dpy, pid_hint_title="Marulet"):
-    """The viewable client window of that title, also inside a window
+def find_windows(dpy, title="Marulet"):
+    """Every viewable client window of that title, also inside a window
     manager's frame."""
+    found = []
+
     def search(parent, depth):
         for w in parent.query_tree().children:
             try:
@@ -113,14 +116,18 @@ def find_window(dpy, pid_hint_title="Marulet"):
                 attrs = w.get_attributes()
             except Exception:
                 continue
-            if name == pid_hint_title and attrs.map_state == X.IsViewable:
-                return w
-            if depth > 0:
-                found = search(w, depth - 1)
-                if found:
-                    return found
-        return None
-    return search(dpy.screen().root, 2)
+            if name == title and attrs.map_state == X.IsViewable:
+                found.append(w)
+            elif depth > 0:
+                search(w, depth - 1)
+    search(dpy.screen().root, 2)
+    return found
+
+
+def find_window(dpy, title="Marulet"):
+    """The first viewable client window of that title, or None."""
+    windows = find_windows(dpy, title)
+    return windows[0] if windows else None
 
 
 def screenshot(session, path):
@@ -169,3 +176,73 @@ def record(session, seconds):
     stat = subprocess.run(["sox", wav, "-n", "stat"], capture_output=True, text=True).stderr
     rms = float(re.search(r"RMS\s+amplitude:\s+([0-9.]+)", stat).group(1))
     return rms
+
+
+def start_pulse(session, shm=False):
+    """Starts the private PulseAudio and waits until it answers; gives its
+    process, so a check can stop or restart it. shm=True runs it with shared
+    memory, as desktops do."""
+    args = ["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--disallow-exit",
+            "-L", "module-null-sink sink_name=nullsink",
+            "-L", "module-native-protocol-unix auth-anonymous=1 socket="
+                  + session.env["XDG_RUNTIME_DIR"] + "/pulse.sock"]
+    if not shm:
+        args.insert(5, "--disable-shm=yes")
+    proc = session.start(args)
+    wait_until(lambda: subprocess.run(["pactl", "info"], env=session.env,
+                                      capture_output=True).returncode == 0,
+               15, "PulseAudio")
+    return proc
+
+
+def record_samples(session, seconds):
+    """What the null sink plays for some seconds, as mono float samples at
+    44.1 kHz. Sample positions follow the sink's clock."""
+    import array
+    raw = os.path.join(session.tmp, f"rec{time.monotonic_ns()}.raw")
+    rec = session.start(["parec", "-d", "nullsink.monitor", "--latency-msec=50", "--raw",
+                         "--format=float32le", "--rate=44100", "--channels=1", raw])
+    time.sleep(seconds)
+    rec.send_signal(signal.SIGINT)
+    rec.wait(5)
+    samples = array.array("f")
+    with open(raw, "rb") as f:
+        data = f.read()
+    samples.frombytes(data[:len(data) - len(data) % 4])
+    return samples
+
+
+def note_onsets(samples, rate=44100):
+    """The first sample of each note that rises out of quiet: a 1 ms block
+    louder than four times the 50 ms before it, refined to the first sample
+    above a twentieth of the note's early peak."""
+    block = rate // 1000
+    env = [max(abs(v) for v in samples[i:i + block]) for i in range(0, len(samples) - block, block)]
+    found, k = [], 50
+    while k < len(env) - 20:
+        before = max(env[k - 50:k])
+        if env[k] > 0.002 and env[k] > 4 * before:
+            peak = max(env[k:k + 20])
+            i = (k - 1) * block
+            while i < (k + 1) * block and abs(samples[i]) <= max(0.05 * peak, 2 * before):
+                i += 1
+            found.append(i)
+            k += 300
+        else:
+            k += 1
+    return found
+
+
+def phase_arc_ms(onsets, period_ms=50.0, share=1.0, rate=44100):
+    """The shortest arc of the period's circle that holds the given share of
+    the onsets' phases, in ms."""
+    period = period_ms * rate / 1000
+    phases = sorted((o % period) * 1000 / rate for o in onsets)
+    n = len(phases)
+    need = min(n, max(1, math.ceil(share * n)))
+    best = period_ms
+    for a in range(n):
+        b = a + need - 1
+        end = phases[b % n] + (period_ms if b >= n else 0)
+        best = min(best, end - phases[a])
+    return best

@@ -1,0 +1,40 @@
+#include "app/SoundWarning.h"
+
+#include "sound/MidiOutService.h"
+#include "sound/TMidiPort.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+QString SoundWarningAtStart(MidiOutService& service, const TMidiPort& port,
+                            std::optional<std::uint32_t> missingDevice,
+                            const QString& settingsPath) {
+    QStringList parts;
+    if (missingDevice)
+        parts << QCoreApplication::translate(
+                     "SoundWarning",
+                     "The MIDI output device number %1 saved in the settings does not exist on "
+                     "this computer; Marulet plays through \"%2\" instead. To use another device, "
+                     "choose it in Sound/Parameters.")
+                     .arg(*missingDevice)
+                     .arg(service.deviceName(0).value_or(QStringLiteral("0")));
+    if (port.deviceId == 0) {
+        const std::optional<QString> problem = service.deviceProblem(0);
+        if (problem && !port.isOpen())
+            parts << QCoreApplication::translate(
+                         "SoundWarning",
+                         "The built-in synthesizer cannot play: %1.\nInstall a General MIDI "
+                         "soundfont (for example the package fluid-soundfont-gm or "
+                         "timgm6mb-soundfont), or name a soundfont file with the line "
+                         "SoundFont=path under [Sound] in %2, then start Marulet again.")
+                         .arg(*problem, QDir::toNativeSeparators(settingsPath));
+        else if (problem)
+            parts << QCoreApplication::translate(
+                         "SoundWarning",
+                         "The built-in synthesizer has no sound output: %1.\nStart the sound "
+                         "server (PulseAudio or PipeWire); the sound comes on by itself once it "
+                         "answers. Or choose another device in Sound/Parameters.")
+                         .arg(*problem);
+    }
+    return parts.join(QStringLiteral("\n\n"));
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "sound/AudioSink.h"
+
+// Takes frames at the pace of the clock and plays them nowhere: stands in
+// while no real output is there, so the synthesizer's timeline goes on.
+class NullSink : public AudioSink {
+public:
+    QString open(int sampleRate) override;
+    bool wait(int timeoutMs, int wakeFd) override;
+    bool write(const float* interleavedStereo, std::size_t frames) override;
+    void requestQueue() override {}
+    std::optional<Queue> takeQueue() override;
+    bool takeUnderflow() override { return false; }
+    void setPaused(bool paused) override;
+    bool audible() const override { return false; }
+
+private:
+    std::int64_t played(MidiTime now) const;
+
+    int m_rate = 44100;
+    MidiTime m_start{};
+    std::int64_t m_written = 0;
+};

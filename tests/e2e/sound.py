@@ -1,0 +1,150 @@
+#!/usr/bin/python3
+"""The sound path as a user meets it, on a private X server and PulseAudio.
+
+1. No sound server at start: a message window says so; once a server
+   starts, the field is heard without any action.
+2. Fourteen isolated notes, each from one Ctrl+click at rising speed 8 with
+   reach 50 (so nothing propagates), recorded from the null sink: their
+   onsets sit on the 50 ms grid within 2 ms (the arc that holds 90 % of their
+   phases: the first note after a silent pause may start off the output's
+   guessed latency, before its clock has been measured).
+3. The sound server restarts while a busy field plays: sound is back
+   within 5 s of the new server answering.
+Only the processes started here are stopped, by their ids.
+
+Usage: sound.py PATH-TO-MARULET
+"""
+import math
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+from Xlib import X, display
+
+from harness import (Session, field_origin, find_window, find_windows, log, note_onsets, phase_arc_ms,
+                     record_samples, start_pulse, wait_until)
+
+
+def rms(samples):
+    return math.sqrt(sum(v * v for v in samples) / max(1, len(samples)))
+
+
+def piece_centre(origin, piece):
+    sx, sy = origin
+    return sx - 33 + (piece % 7) * 80 + 52, sy - 33 + (piece // 7) * 80 + 52
+
+
+def ctrl_click(s, x, y):
+    subprocess.run(["xdotool", "mousemove", str(x), str(y), "keydown", "ctrl", "click", "1",
+                    "keyup", "ctrl"], env=s.env, check=True)
+
+
+def start_program(s, dpy, settings):
+    with open(s.ini, "w", encoding="utf-8") as f:
+        f.write(settings)
+    app = s.start([s.exe])
+    win = wait_until(lambda: find_window(dpy), 20, "the main window")
+    time.sleep(1.0)
+    return app, win
+
+
+def stop_program(app):
+    app.send_signal(signal.SIGTERM)
+    try:
+        app.wait(10)
+    except subprocess.TimeoutExpired:
+        app.kill()
+        app.wait()
+
+
+def main():
+    exe = os.path.abspath(sys.argv[1])
+    s = Session(exe)
+    failures = []
+    try:
+        s.start_display()
+        dpy = display.Display(s.env["DISPLAY"])
+
+        # 1. No server: a message, then sound by itself once a server runs.
+        app, win = start_program(s, dpy, "[Param]\nReach=50\nActiveLv=8\n")
+        wait_until(lambda: len(find_windows(dpy)) >= 2, 10, "a message window")
+        log("with no sound server a message window appeared")
+        subprocess.run(["xdotool", "key", "Return"], env=s.env, check=True)
+        wait_until(lambda: len(find_windows(dpy)) == 1, 10, "the message window to close")
+        start_pulse(s)
+        origin = field_origin(s, win)
+        ctrl_click(s, *piece_centre(origin, 24))
+        time.sleep(1.0)
+        heard = rms(record_samples(s, 2.5))
+        log(f"after the server started: RMS {heard:.5f}")
+        if heard < 0.0003:
+            failures.append("no sound after the sound server started")
+        stop_program(app)
+
+        # 2. Fourteen isolated notes on the grid, all on a short marimba.
+        app, win = start_program(s, dpy, "[Param]\nReach=50\nActiveLv=8\n[Sound]\n"
+                                    "prg_00=13\nprg_01=13\nprg_02=13\nprg_03=13\n")
+        origin = field_origin(s, win)
+        pieces = [0, 2, 4, 6, 14, 16, 18, 20, 28, 30, 32, 34, 42, 44]
+        rec_start = time.monotonic()
+        result = {}
+        recorder = threading.Thread(target=lambda: result.update(samples=record_samples(s, 21.0)))
+        recorder.start()
+        time.sleep(0.5)
+        for piece in pieces:
+            ctrl_click(s, *piece_centre(origin, piece))
+            time.sleep(1.2)
+        recorder.join()
+        onsets = note_onsets(result["samples"])
+        arc = phase_arc_ms(onsets, share=0.9) if onsets else 50.0
+        log(f"{len(onsets)} onsets in {time.monotonic() - rec_start:.1f} s; phase arc "
+            f"of 90 %: {arc:.2f} ms, of all: {phase_arc_ms(onsets) if onsets else 50:.2f} ms")
+        log("phases (ms): " + " ".join(f"{(o % 2205) / 44.1:.2f}" for o in onsets))
+        if len(onsets) != len(pieces):
+            failures.append(f"{len(onsets)} onsets heard for {len(pieces)} notes")
+        elif arc > 2.0:
+            failures.append(f"onsets spread over {arc:.2f} ms of the 50 ms grid")
+        stop_program(app)
+
+        # 3. The server restarts under a busy field.
+        app, win = start_program(s, dpy, "[Param]\nReach=200\nActiveLv=2\n")
+        origin = field_origin(s, win)
+        for piece in (17, 31):
+            for _ in range(4):  # rate 8 a tick: the first notes within 2 s
+                ctrl_click(s, *piece_centre(origin, piece))
+        time.sleep(3.0)
+        before = rms(record_samples(s, 1.0))
+        log(f"busy field: RMS {before:.5f}")
+        if before < 0.0003:
+            failures.append("the busy field is not heard")
+        server = [p for p in s.procs if p.args[0] == "pulseaudio" and p.poll() is None][0]
+        server.send_signal(signal.SIGTERM)
+        server.wait(10)
+        time.sleep(1.0)
+        start_pulse(s)
+        back = time.monotonic()
+        took = None
+        while time.monotonic() - back < 8.0:
+            chunk_start = time.monotonic() - back
+            if rms(record_samples(s, 0.5)) > 0.0003:
+                took = chunk_start
+                break
+        log(f"sound back {took if took is None else round(took, 2)} s after the new server answered")
+        if took is None or took > 5.0:
+            failures.append("sound did not come back within 5 s of a server restart")
+        if app.poll() is not None:
+            failures.append("the program ended when the server went away")
+        stop_program(app)
+    finally:
+        s.stop_all()
+    for failure in failures:
+        log(f"FAILED: {failure}")
+    print(f"e2e: {len(failures)} failed")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
