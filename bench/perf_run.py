@@ -54,7 +54,7 @@ def main():
         startup = (time.monotonic() - t0) * 1000
         print(f"exec to first painted window: {startup:.0f} ms")
 
-        sx, sy = field_origin(s)
+        sx, sy = field_origin(s, win)
         for piece in (10, 24, 38):
             x = sx - 33 + (piece % 7) * 80 + 52
             y = sy - 33 + (piece // 7) * 80 + 52

@@ -40,7 +40,7 @@ def main():
             win = wait_until(lambda: find_window(dpy), 60, "the main window")
             wait_until(lambda: painted(win), 60, "the first paint")
             startup = (time.monotonic() - t0) * 1000
-            sx, sy = field_origin(s)
+            sx, sy = field_origin(s, win)
             for piece in (10, 24, 38):
                 x = sx - 33 + (piece % 7) * 80 + 52
                 y = sy - 33 + (piece // 7) * 80 + 52

@@ -38,9 +38,9 @@ def main():
         s.start_display()
         dpy = display.Display(s.env["DISPLAY"])
         app = s.start([s.exe])
-        wait_until(lambda: find_window(dpy), 20, "the main window")
+        win = wait_until(lambda: find_window(dpy), 20, "the main window")
         time.sleep(1.0)
-        sx, sy = field_origin(s)
+        sx, sy = field_origin(s, win)
         for piece in (10, 24, 38):
             x = sx - 33 + (piece % 7) * 80 + 52
             y = sy - 33 + (piece // 7) * 80 + 52

@@ -73,9 +73,9 @@ def run_program(s, dpy, settings):
     with open(s.ini, "w", encoding="utf-8") as f:
         f.write(settings)
     app = s.start([s.exe])
-    wait_until(lambda: find_window(dpy), 20, "the main window")
+    win = wait_until(lambda: find_window(dpy), 20, "the main window")
     time.sleep(1.0)
-    return app, field_origin(s)
+    return app, field_origin(s, win)
 
 
 def stop(app):

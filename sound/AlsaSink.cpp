@@ -34,7 +34,7 @@ QString AlsaSink::open(int sampleRate) {
         (code = snd_pcm_hw_params_set_buffer_time_near(m_pcm, hw, &bufferUs, nullptr)) < 0 ||
         (code = snd_pcm_hw_params_set_period_time_near(m_pcm, hw, &periodUs, nullptr)) < 0 ||
         (code = snd_pcm_hw_params(m_pcm, hw)) < 0)
-        return why("the ALSA device refused float stereo at 44.1 kHz", code);
+        return why("the ALSA device refused float stereo at our sample rate", code);
     snd_pcm_uframes_t period = 0;
     snd_pcm_hw_params_get_period_size(hw, &period, nullptr);
     snd_pcm_sw_params_t* sw = nullptr;

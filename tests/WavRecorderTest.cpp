@@ -116,13 +116,14 @@ TEST_F(WavRecorderTest, AFullRingDropsFramesInsteadOfWaiting) {
 TEST_F(WavRecorderTest, APauseOfTheOutputIsKeptAsSilence) {
     WavRecorder recorder;
     ASSERT_TRUE(recorder.open(path, kRate));
-    const std::vector<float> loud(2 * 4410, 0.5f), soft(2 * 4410, 0.25f);
+    constexpr int kTenth = kRate / 10;
+    const std::vector<float> loud(2 * kTenth, 0.5f), soft(2 * kTenth, 0.25f);
     for (int i = 0; i < 10; ++i) // a second of sound, handed over at once
-        recorder.audioRendered(loud.data(), 4410, kRate);
+        recorder.audioRendered(loud.data(), kTenth, kRate);
     // Its last block would have ended 0.1 s from now; the output then pauses.
     std::this_thread::sleep_for(std::chrono::milliseconds(1600));
     for (int i = 0; i < 10; ++i)
-        recorder.audioRendered(soft.data(), 4410, kRate);
+        recorder.audioRendered(soft.data(), kTenth, kRate);
     EXPECT_TRUE(recorder.finish());
     const auto wav = readWav(path);
     ASSERT_TRUE(wav);
