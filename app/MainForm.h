@@ -149,7 +149,7 @@ private:
     CursorTable m_cursors;
     QString m_pictureError;    // shown once the window is up
     bool m_quietClose = false; // nobody may be there to answer a message box
-    QString m_soundWarning; // likewise
+    QString m_soundWarning;    // likewise
     TickClock m_tickClock;
     bool m_shown = false;
     bool m_closed = false;

@@ -4,8 +4,8 @@
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/MaruletApplication.h"
-#include "app/StopSignals.h"
 #include "app/SettingsFile.h"
+#include "app/StopSignals.h"
 #include "sound/SystemMidiService.h"
 
 #include <exception>

@@ -1,11 +1,14 @@
 #include "sound/AlsaSink.h"
 
+#include <QCoreApplication>
+
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
 namespace {
 QString why(const char* what, int code) {
-    return QString::fromUtf8(what) + QStringLiteral(": ") + QString::fromUtf8(snd_strerror(code));
+    return QCoreApplication::translate("AlsaSink", what) + QStringLiteral(": ") +
+           QString::fromUtf8(snd_strerror(code));
 }
 } // namespace
 
@@ -20,7 +23,7 @@ QString AlsaSink::open(int sampleRate) {
                             SND_PCM_NONBLOCK);
     if (code < 0) {
         m_pcm = nullptr;
-        return why("no ALSA device", code);
+        return why(QT_TRANSLATE_NOOP("AlsaSink", "no ALSA device"), code);
     }
     snd_pcm_hw_params_t* hw = nullptr;
     snd_pcm_hw_params_alloca(&hw);
@@ -34,7 +37,9 @@ QString AlsaSink::open(int sampleRate) {
         (code = snd_pcm_hw_params_set_buffer_time_near(m_pcm, hw, &bufferUs, nullptr)) < 0 ||
         (code = snd_pcm_hw_params_set_period_time_near(m_pcm, hw, &periodUs, nullptr)) < 0 ||
         (code = snd_pcm_hw_params(m_pcm, hw)) < 0)
-        return why("the ALSA device refused float stereo at our sample rate", code);
+        return why(QT_TRANSLATE_NOOP("AlsaSink",
+                                     "the ALSA device refused float stereo at our sample rate"),
+                   code);
     snd_pcm_uframes_t period = 0;
     snd_pcm_hw_params_get_period_size(hw, &period, nullptr);
     snd_pcm_sw_params_t* sw = nullptr;
@@ -42,7 +47,8 @@ QString AlsaSink::open(int sampleRate) {
     snd_pcm_sw_params_current(m_pcm, sw);
     snd_pcm_sw_params_set_start_threshold(m_pcm, sw, period);
     snd_pcm_sw_params_set_avail_min(m_pcm, sw, period);
-    if ((code = snd_pcm_sw_params(m_pcm, sw)) < 0) return why("the ALSA device refused", code);
+    if ((code = snd_pcm_sw_params(m_pcm, sw)) < 0)
+        return why(QT_TRANSLATE_NOOP("AlsaSink", "the ALSA device refused"), code);
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include "sound/NullSink.h"
 #include "sound/PulseSink.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -87,7 +88,9 @@ void AudioOutput::connect(MidiTime now) {
     QStringList failures;
     for (const QString& name : m_outputs) {
         auto sink = makeSink(name);
-        const QString why = sink ? sink->open(kRate) : QStringLiteral("no such audio output");
+        const QString why =
+            sink ? sink->open(kRate)
+                 : QCoreApplication::translate("AudioOutput", "no such audio output");
         if (why.isEmpty()) {
             m_sink = std::move(sink);
             m_connected = true;
@@ -104,9 +107,10 @@ void AudioOutput::connect(MidiTime now) {
         rebase(now);
     }
     m_connected = false;
-    if (failures.isEmpty()) failures << QStringLiteral("none to try");
-    setProblem(QStringLiteral("no audio output (") + failures.join(QStringLiteral("; ")) +
-               QStringLiteral("); trying again"));
+    if (failures.isEmpty()) failures << QCoreApplication::translate("AudioOutput", "none to try");
+    setProblem(QCoreApplication::translate("AudioOutput", "no audio output (") +
+               failures.join(QStringLiteral("; ")) +
+               QCoreApplication::translate("AudioOutput", "); trying again"));
     m_retryAt = MidiClock::now() + m_backoff;
     m_backoff = std::min(m_backoff * 2, kMaxBackoff);
 }
@@ -118,7 +122,7 @@ void AudioOutput::lose(MidiTime now, const QString& why) {
     m_backoff = 250ms;
     m_retryAt = now + m_backoff;
     rebase(now);
-    setProblem(why + QStringLiteral("; trying again"));
+    setProblem(why + QCoreApplication::translate("AudioOutput", "; trying again"));
 }
 
 // A fresh timeline: the next frame written is heard after the start latency.
@@ -202,7 +206,8 @@ void AudioOutput::renderUpTo(std::int64_t frame) {
             if (m_tap) m_tap->audioRendered(block, frames, kRate);
         }
         if (!m_sink->write(block, frames)) {
-            lose(MidiClock::now(), QStringLiteral("the sound output went away"));
+            lose(MidiClock::now(),
+                 QCoreApplication::translate("AudioOutput", "the sound output went away"));
             return;
         }
     }
@@ -216,7 +221,7 @@ void AudioOutput::run() {
         if (m_stop.load()) break;
         MidiTime now = MidiClock::now();
         if (!alive) {
-            lose(now, QStringLiteral("the sound server went away"));
+            lose(now, QCoreApplication::translate("AudioOutput", "the sound server went away"));
             continue;
         }
         if (!m_connected && now >= m_retryAt) {

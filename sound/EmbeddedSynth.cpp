@@ -1,5 +1,6 @@
 #include "sound/EmbeddedSynth.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -57,7 +58,8 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
     }
     if (!m_synth) {
         const QString why = firstLoggedError();
-        m_error = QStringLiteral("the synthesizer could not be created");
+        m_error =
+            QCoreApplication::translate("EmbeddedSynth", "the synthesizer could not be created");
         if (!why.isEmpty()) m_error += QStringLiteral(": ") + why;
         muteLog();
         return;
@@ -83,13 +85,15 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
     }
 
     if (anyFound)
-        m_error = QStringLiteral("no usable General MIDI soundfont: ") +
-                  problems.join(QStringLiteral("; "));
+        m_error =
+            QCoreApplication::translate("EmbeddedSynth", "no usable General MIDI soundfont: ") +
+            problems.join(QStringLiteral("; "));
     else if (places.isEmpty())
-        m_error = QStringLiteral("no General MIDI soundfont found");
+        m_error = QCoreApplication::translate("EmbeddedSynth", "no General MIDI soundfont found");
     else
-        m_error = QStringLiteral("no General MIDI soundfont found in ") +
-                  places.join(QStringLiteral(", "));
+        m_error =
+            QCoreApplication::translate("EmbeddedSynth", "no General MIDI soundfont found in ") +
+            places.join(QStringLiteral(", "));
     delete_fluid_synth(m_synth);
     m_synth = nullptr;
 }
@@ -101,13 +105,14 @@ EmbeddedSynth::~EmbeddedSynth() {
 }
 
 QString EmbeddedSynth::loadSoundFont(const QString& path) {
-    if (!looksLikeSoundFont(path)) return path + QStringLiteral(" is not a SoundFont file");
+    if (!looksLikeSoundFont(path))
+        return path + QCoreApplication::translate("EmbeddedSynth", " is not a SoundFont file");
     listenToLog();
     const int id = fluid_synth_sfload(m_synth, QFile::encodeName(path).constData(), 1);
     const QString why = firstLoggedError();
     muteLog();
     if (id != FLUID_FAILED) return {};
-    return path + QStringLiteral(" could not be loaded") +
+    return path + QCoreApplication::translate("EmbeddedSynth", " could not be loaded") +
            (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
 }
 

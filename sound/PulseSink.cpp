@@ -1,5 +1,7 @@
 #include "sound/PulseSink.h"
 
+#include <QCoreApplication>
+
 #include <poll.h>
 #include <pulse/pulseaudio.h>
 #include <vector>
@@ -23,7 +25,7 @@ QString PulseSink::lastError() const {
 QString PulseSink::open(int sampleRate) {
     m_rate = sampleRate;
     m_loop = pa_mainloop_new();
-    if (!m_loop) return QStringLiteral("no PulseAudio main loop");
+    if (!m_loop) return QCoreApplication::translate("PulseSink", "no PulseAudio main loop");
     pa_mainloop_set_poll_func(m_loop, &PulseSink::pollWithWake, this);
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Marulet");
@@ -31,23 +33,28 @@ QString PulseSink::open(int sampleRate) {
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
     m_context = pa_context_new_with_proplist(pa_mainloop_get_api(m_loop), "Marulet", props);
     pa_proplist_free(props);
-    if (!m_context) return QStringLiteral("no PulseAudio context");
+    if (!m_context) return QCoreApplication::translate("PulseSink", "no PulseAudio context");
     // No autospawn: a server that is not running is reported, not started.
     if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return QStringLiteral("no sound server: ") + lastError();
+        return QCoreApplication::translate("PulseSink", "no sound server: ") + lastError();
 
     const MidiTime deadline = MidiClock::now() + std::chrono::seconds(2);
     for (;;) {
         const pa_context_state_t state = pa_context_get_state(m_context);
         if (state == PA_CONTEXT_READY) break;
-        if (!PA_CONTEXT_IS_GOOD(state)) return QStringLiteral("no sound server: ") + lastError();
-        if (MidiClock::now() > deadline) return QStringLiteral("the sound server did not answer");
-        if (!iterate(100)) return QStringLiteral("no sound server: ") + lastError();
+        if (!PA_CONTEXT_IS_GOOD(state))
+            return QCoreApplication::translate("PulseSink", "no sound server: ") + lastError();
+        if (MidiClock::now() > deadline)
+            return QCoreApplication::translate("PulseSink", "the sound server did not answer");
+        if (!iterate(100))
+            return QCoreApplication::translate("PulseSink", "no sound server: ") + lastError();
     }
 
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
     m_stream = pa_stream_new(m_context, "Marulet Synth", &spec, nullptr);
-    if (!m_stream) return QStringLiteral("the sound server refused a stream: ") + lastError();
+    if (!m_stream)
+        return QCoreApplication::translate("PulseSink", "the sound server refused a stream: ") +
+               lastError();
     pa_stream_set_underflow_callback(
         m_stream, [](pa_stream*, void* self) { static_cast<PulseSink*>(self)->m_underflow = true; },
         this);
@@ -61,14 +68,19 @@ QString PulseSink::open(int sampleRate) {
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | PA_STREAM_NOT_MONOTONIC | PA_STREAM_START_UNMUTED);
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
-        return QStringLiteral("the sound server refused a stream: ") + lastError();
+        return QCoreApplication::translate("PulseSink", "the sound server refused a stream: ") +
+               lastError();
     for (;;) {
         const pa_stream_state_t state = pa_stream_get_state(m_stream);
         if (state == PA_STREAM_READY) break;
         if (!PA_STREAM_IS_GOOD(state))
-            return QStringLiteral("the sound server refused a stream: ") + lastError();
-        if (MidiClock::now() > deadline) return QStringLiteral("the sound server did not answer");
-        if (!iterate(100)) return QStringLiteral("the sound server went away: ") + lastError();
+            return QCoreApplication::translate("PulseSink", "the sound server refused a stream: ") +
+                   lastError();
+        if (MidiClock::now() > deadline)
+            return QCoreApplication::translate("PulseSink", "the sound server did not answer");
+        if (!iterate(100))
+            return QCoreApplication::translate("PulseSink", "the sound server went away: ") +
+                   lastError();
     }
     return {};
 }

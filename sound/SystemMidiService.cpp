@@ -1,5 +1,7 @@
 #include "sound/SystemMidiService.h"
 
+#include <QCoreApplication>
+
 #include <RtMidi.h>
 #include <algorithm>
 #include <alsa/asoundlib.h>
@@ -69,7 +71,8 @@ std::optional<QString> SystemMidiService::deviceName(unsigned index) {
         const QString name = QStringLiteral("Marulet Synth");
         const auto problem = deviceProblem(0);
         if (!problem) return name;
-        return name + QStringLiteral(" (no sound: ") + *problem + QStringLiteral(")");
+        return QCoreApplication::translate("SystemMidiService", "%1 (no sound: %2)")
+            .arg(name, *problem);
     }
     if (index - 1 >= externalCount()) return std::nullopt;
     try {

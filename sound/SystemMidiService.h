@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sound/AudioTap.h"
 #include "sound/AudioOutput.h"
+#include "sound/AudioTap.h"
 #include "sound/EmbeddedSynth.h"
 #include "sound/MidiOutService.h"
 

@@ -314,7 +314,9 @@ TEST_F(MidiFileWriterTest, AFileThatCannotBeMadeSaysWhy) {
 TEST(MidiTeeTest, PassesTickEndsAndDeviceProblemsToTheDevice) {
     struct Device : RecordingMidiService {
         std::vector<std::pair<MidiHandle, MidiTime>> ticks;
-        void tickSent(MidiHandle handle, MidiTime when) override { ticks.emplace_back(handle, when); }
+        void tickSent(MidiHandle handle, MidiTime when) override {
+            ticks.emplace_back(handle, when);
+        }
         std::optional<QString> deviceProblem(unsigned index) override {
             return index == 0 ? std::optional(QStringLiteral("no sound server")) : std::nullopt;
         }

@@ -79,8 +79,8 @@ TEST_F(RecordingTest, MidiItemStartsAndStopsARecordingThatSurvivesUntilClose) {
     EXPECT_FALSE(form->recording().midiActive());
     EXPECT_FALSE(item->isChecked());
     ASSERT_EQ(asked.size(), 1);
-    EXPECT_TRUE(asked[0].startsWith(
-        QStringLiteral("mid|%1|1|1|").arg(QDir(HomeFolder()).absolutePath())));
+    EXPECT_TRUE(
+        asked[0].startsWith(QStringLiteral("mid|%1|1|1|").arg(QDir(HomeFolder()).absolutePath())));
     EXPECT_TRUE(asked[0].endsWith(QStringLiteral("(*.mid)"))) << qPrintable(asked[0]);
 
     answer = dir.filePath("take.mid");

@@ -160,7 +160,8 @@ TEST_F(StopAndSave, LoadingSomethingThatIsNoLayoutKeepsThePieces) {
     EXPECT_EQ(pieces[5]->Xpos, 333);
     EXPECT_EQ(pieces[5]->Angle, 0.5);
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(QStringLiteral("レイアウトファイルではありません"))) << qPrintable(told[0]);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("レイアウトファイルではありません")))
+        << qPrintable(told[0]);
 }
 
 TEST_F(StopAndSave, APictureChosenThatIsAPipeIsNamedAndChangesNothing) {

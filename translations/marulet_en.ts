@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>AlsaSink</name>
+    <message>
+        <source>no ALSA device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the ALSA device refused float stereo at our sample rate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the ALSA device refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>AtomicFile</name>
     <message>
         <source>Cannot save %1: %2. The file keeps its previous content.</source>
@@ -61,6 +76,37 @@
     </message>
 </context>
 <context>
+    <name>AudioOutput</name>
+    <message>
+        <source>no such audio output</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>none to try</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no audio output (</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>); trying again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; trying again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the sound output went away</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the sound server went away</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>Usage: %1 [--help | --version]</source>
@@ -76,6 +122,33 @@
     </message>
     <message>
         <source>show the version and exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>EmbeddedSynth</name>
+    <message>
+        <source>the synthesizer could not be created</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no usable General MIDI soundfont: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no General MIDI soundfont found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no General MIDI soundfont found in </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> is not a SoundFont file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> could not be loaded</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -138,6 +211,33 @@ The layout stays as it is.</source>
     </message>
     <message>
         <source>the file ends before the picture does</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PulseSink</name>
+    <message>
+        <source>no PulseAudio main loop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no PulseAudio context</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no sound server: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the sound server did not answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the sound server refused a stream: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the sound server went away: </source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -233,6 +333,13 @@ Install a General MIDI soundfont (for example the package fluid-soundfont-gm or 
     <message>
         <source>The built-in synthesizer has no sound output: %1.
 Start the sound server (PulseAudio or PipeWire); the sound comes on by itself once it answers. Or choose another device in Sound/Parameters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SystemMidiService</name>
+    <message>
+        <source>%1 (no sound: %2)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja">
 <context>
+    <name>AlsaSink</name>
+    <message>
+        <source>no ALSA device</source>
+        <translation>ALSA デバイスがありません</translation>
+    </message>
+    <message>
+        <source>the ALSA device refused float stereo at our sample rate</source>
+        <translation>ALSA デバイスがこのサンプリングレートの浮動小数点ステレオを受け付けません</translation>
+    </message>
+    <message>
+        <source>the ALSA device refused</source>
+        <translation>ALSA デバイスが設定を受け付けません</translation>
+    </message>
+</context>
+<context>
     <name>AtomicFile</name>
     <message>
         <source>Cannot save %1: %2. The file keeps its previous content.</source>
@@ -61,6 +76,37 @@
     </message>
 </context>
 <context>
+    <name>AudioOutput</name>
+    <message>
+        <source>no such audio output</source>
+        <translation>そのような音声出力はありません</translation>
+    </message>
+    <message>
+        <source>none to try</source>
+        <translation>試せる出力がありません</translation>
+    </message>
+    <message>
+        <source>no audio output (</source>
+        <translation>音声出力がありません（</translation>
+    </message>
+    <message>
+        <source>); trying again</source>
+        <translation>）。再試行しています</translation>
+    </message>
+    <message>
+        <source>; trying again</source>
+        <translation>。再試行しています</translation>
+    </message>
+    <message>
+        <source>the sound output went away</source>
+        <translation>音声出力が失われました</translation>
+    </message>
+    <message>
+        <source>the sound server went away</source>
+        <translation>サウンドサーバーが失われました</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>Usage: %1 [--help | --version]</source>
@@ -77,6 +123,33 @@
     <message>
         <source>show the version and exit</source>
         <translation>バージョンを表示して終了する</translation>
+    </message>
+</context>
+<context>
+    <name>EmbeddedSynth</name>
+    <message>
+        <source>the synthesizer could not be created</source>
+        <translation>シンセサイザーを作成できませんでした</translation>
+    </message>
+    <message>
+        <source>no usable General MIDI soundfont: </source>
+        <translation>使える General MIDI サウンドフォントがありません：</translation>
+    </message>
+    <message>
+        <source>no General MIDI soundfont found</source>
+        <translation>General MIDI サウンドフォントが見つかりません</translation>
+    </message>
+    <message>
+        <source>no General MIDI soundfont found in </source>
+        <translation>General MIDI サウンドフォントが次の場所に見つかりません：</translation>
+    </message>
+    <message>
+        <source> is not a SoundFont file</source>
+        <translation> はサウンドフォントファイルではありません</translation>
+    </message>
+    <message>
+        <source> could not be loaded</source>
+        <translation> を読み込めませんでした</translation>
     </message>
 </context>
 <context>
@@ -145,6 +218,33 @@ The layout stays as it is.</source>
     <message>
         <source>the file ends before the picture does</source>
         <translation>画像の途中でファイルが終わっています</translation>
+    </message>
+</context>
+<context>
+    <name>PulseSink</name>
+    <message>
+        <source>no PulseAudio main loop</source>
+        <translation>PulseAudio のメインループを作れません</translation>
+    </message>
+    <message>
+        <source>no PulseAudio context</source>
+        <translation>PulseAudio のコンテキストを作れません</translation>
+    </message>
+    <message>
+        <source>no sound server: </source>
+        <translation>サウンドサーバーがありません：</translation>
+    </message>
+    <message>
+        <source>the sound server did not answer</source>
+        <translation>サウンドサーバーが応答しませんでした</translation>
+    </message>
+    <message>
+        <source>the sound server refused a stream: </source>
+        <translation>サウンドサーバーがストリームを拒否しました：</translation>
+    </message>
+    <message>
+        <source>the sound server went away: </source>
+        <translation>サウンドサーバーが失われました：</translation>
     </message>
 </context>
 <context>
@@ -243,6 +343,17 @@ General MIDI のサウンドフォント（たとえば fluid-soundfont-gm か t
 Start the sound server (PulseAudio or PipeWire); the sound comes on by itself once it answers. Or choose another device in Sound/Parameters.</source>
         <translation>内蔵の音源の音を出す先がありません: %1。
 サウンドサーバー（PulseAudio または PipeWire）を起動してください。サーバーが応答すれば自動的に音が出ます。または「サウンド／パラメータ」でほかのデバイスを選んでください。</translation>
+    </message>
+</context>
+<context>
+    <name>SystemMidiService</name>
+    <message>
+        <source> (no sound: </source>
+        <translation type="vanished">（音が出ません：</translation>
+    </message>
+    <message>
+        <source>%1 (no sound: %2)</source>
+        <translation>%1（音が出ません：%2）</translation>
     </message>
 </context>
 <context>
