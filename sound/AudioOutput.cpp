@@ -20,6 +20,9 @@ constexpr std::size_t kChunk = 1024;
 // the output's own measure says better.
 constexpr auto kStartLatency = 25ms;
 constexpr auto kIdleAfter = 3s;
+// Silence written to a resumed output before its latency is measured: the
+// stream's prebuffer, so it starts playing.
+constexpr auto kResumeFill = 20ms;
 constexpr auto kMaxBackoff = 2000ms;
 
 std::unique_ptr<AudioSink> makeSink(const QString& name) {
@@ -151,7 +154,7 @@ void AudioOutput::measure(MidiTime now) {
             m_measuring = false;
             // More queued than written since the output started is the
             // server's own start-up latency, not ours: not to be trusted.
-            if (queue->frames > m_scheduler.position() - m_startPosition) {
+            if (!m_resuming && queue->frames > m_scheduler.position() - m_startPosition) {
                 m_measureAt = now + 300ms;
                 return;
             }
@@ -159,7 +162,10 @@ void AudioOutput::measure(MidiTime now) {
             const MidiTime zero =
                 queue->at - std::chrono::duration_cast<MidiClock::duration>(
                                 std::chrono::duration<double>(double(heard) / kRate));
-            if (m_hardMeasure) {
+            if (m_resuming) {
+                m_scheduler.setFrameZero(zero);
+                stopResuming();
+            } else if (m_hardMeasure) {
                 m_scheduler.setFrameZero(zero);
                 m_hardMeasure = false;
             } else {
@@ -176,11 +182,17 @@ void AudioOutput::measure(MidiTime now) {
             }
         }
     }
+    if (m_resuming && now >= m_resumeGiveUp) stopResuming();
     if (!m_measuring && now >= m_measureAt) {
         m_sink->requestQueue();
         m_measuring = true;
         m_measureAt = now + 2s;
     }
+}
+
+void AudioOutput::stopResuming() {
+    m_resuming = false;
+    m_scheduler.holdPosted(false);
 }
 
 int AudioOutput::timeoutMs(MidiTime now) const {
@@ -229,18 +241,27 @@ void AudioOutput::run() {
             now = MidiClock::now();
         }
 
-        const bool posted = m_scheduler.takePosted();
         bool tapped = false;
         {
             const std::lock_guard lock(m_tapMutex);
             tapped = m_tap != nullptr;
         }
         if (m_paused) {
-            if (!posted && !tapped && !m_scheduler.hasQueued()) continue;
+            // Messages are placed on the resumed timeline, not on the one
+            // that stopped at the pause: that would hold them back as long.
+            if (!m_scheduler.hasPosted() && !tapped && !m_scheduler.hasQueued()) continue;
             m_sink->setPaused(false);
             m_paused = false;
             rebase(now);
+            // A resumed stream's latency is not the one it had before: its
+            // messages wait until it is measured, which the lead leaves room for.
+            if (m_sink->audible()) {
+                m_resuming = true;
+                m_resumeGiveUp = now + 20ms;
+                m_scheduler.holdPosted(true);
+            }
         }
+        m_scheduler.takePosted();
         measure(now);
 
         // Behind the output (a stall, a suspend): start a new timeline rather
@@ -250,16 +271,27 @@ void AudioOutput::run() {
         std::int64_t target = m_scheduler.frameAt(now + 25ms);
         const MidiTime tick{MidiClock::duration(m_lastTick.load(std::memory_order_relaxed))};
         if (tick > now - 100ms)
-            target = std::max(target, m_scheduler.frameAt(tick + kTick + kLead));
+            // Short of the next tick's notes by the limiter's look-ahead, so
+            // they are applied that early as planned, not at the next block.
+            target = std::max(target,
+                              m_scheduler.frameAt(tick + kTick + kLead) - PeakLimiter::kLookAhead);
         target = std::min(target, m_scheduler.frameAt(now + 150ms));
+        // Resuming: just enough silence to start the stream, none that a
+        // held message may fall into.
+        if (m_resuming) target = m_startPosition + kRate * kResumeFill / 1000ms;
         renderUpTo(target);
+        if (m_resuming && !m_measuring) {
+            // Asked after the first frames, so the measure sees the stream run.
+            m_sink->requestQueue();
+            m_measuring = true;
+        }
 
-        if (!tapped && !m_scheduler.hasQueued() &&
+        if (!tapped && !m_resuming && !m_scheduler.hasQueued() &&
             m_scheduler.silentFrames() > std::chrono::seconds(kIdleAfter).count() * kRate) {
             m_sink->setPaused(true);
             m_paused = true;
             // A message posted just before the flag was set has not woken us.
-            if (m_scheduler.takePosted()) wake();
+            if (m_scheduler.hasPosted()) wake();
         }
     }
 }

@@ -48,6 +48,7 @@ private:
     void connect(MidiTime now);
     void lose(MidiTime now, const QString& why);
     void rebase(MidiTime now);
+    void stopResuming();
     void measure(MidiTime now);
     void renderUpTo(std::int64_t frame);
     int timeoutMs(MidiTime now) const;
@@ -65,6 +66,9 @@ private:
     bool m_measuring = false;
     std::int64_t m_startPosition = 0; // the frame the output started at
     bool m_hardMeasure = true;
+    // Resumed, and its messages held until the output's latency is measured.
+    bool m_resuming = false;
+    MidiTime m_resumeGiveUp{};
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_stop{false};
     std::atomic<MidiClock::rep> m_lastTick{0};

@@ -34,6 +34,7 @@ MidiTime AudioScheduler::timeOf(std::int64_t frame) const {
 }
 
 bool AudioScheduler::takePosted() {
+    if (m_hold) return false;
     {
         const std::lock_guard lock(m_postedMutex);
         if (m_posted.empty()) return false;
@@ -47,6 +48,11 @@ bool AudioScheduler::takePosted() {
     }
     m_taken.clear();
     return true;
+}
+
+bool AudioScheduler::hasPosted() {
+    const std::lock_guard lock(m_postedMutex);
+    return !m_posted.empty();
 }
 
 void AudioScheduler::render(float* out, std::size_t frames) {

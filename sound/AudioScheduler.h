@@ -34,6 +34,9 @@ public:
 
     // Moves posted messages into the queue; true when any had come.
     bool takePosted();
+    bool hasPosted();
+    // While held, posted messages wait, unplaced, for a known timeline.
+    void holdPosted(bool hold) { m_hold = hold; }
     std::int64_t position() const { return m_position; }
     bool hasQueued() const { return !m_queue.empty(); }
     // Frames rendered since a voice last sounded.
@@ -58,6 +61,7 @@ private:
     MidiTime m_frameZero{};
     std::int64_t m_position = 0;
     std::int64_t m_silentFrames = 0;
+    bool m_hold = false;
     std::uint64_t m_order = 0;
     PeakLimiter m_limiter;
     std::vector<Event> m_queue; // a heap, earliest first
