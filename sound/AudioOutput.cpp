@@ -141,7 +141,8 @@ void AudioOutput::rebase(MidiTime now) {
 }
 
 // Frame 0's time follows the output's clock: fully after a start or a dry
-// spell, else by a fifth of the error and at most 0.15 ms a step, unheard.
+// spell, else by a fifth of the error and at most 0.15 ms a step, unheard,
+// once the error is larger than the measure's noise.
 void AudioOutput::measure(MidiTime now) {
     if (m_sink->takeUnderflow()) {
         // The output waited for data: the timeline moved. Measure again soon,
@@ -171,10 +172,13 @@ void AudioOutput::measure(MidiTime now) {
             } else {
                 // A card's clock drifts by tens of ppm: 0.15 ms a step
                 // follows that, while a jump (a lost packet) is taken at once.
+                // Errors within half a millisecond are the measure's own
+                // noise: following them would walk the timeline across
+                // 64-frame block edges and move whole ticks by a block.
                 const auto error = zero - m_scheduler.frameZero();
                 if (error > 5ms || error < -5ms) {
                     m_scheduler.setFrameZero(zero);
-                } else {
+                } else if (error > 500us || error < -500us) {
                     const auto step = std::clamp<MidiClock::duration>(
                         error / 5, -std::chrono::microseconds(150), std::chrono::microseconds(150));
                     m_scheduler.setFrameZero(m_scheduler.frameZero() + step);
