@@ -50,8 +50,8 @@ QString PulseSink::open(int sampleRate) {
             return QCoreApplication::translate("PulseSink", "no sound server: ") + lastError();
     }
 
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
-    m_stream = pa_stream_new(m_context, "Marulet Synth", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
+    m_stream = pa_stream_new(m_context, "Marulet Synth", &format, nullptr);
     if (!m_stream)
         return QCoreApplication::translate("PulseSink", "the sound server refused a stream: ") +
                lastError();
