@@ -27,8 +27,8 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import (Session, field_origin, find_window, note_onsets, phase_arc_ms,  # noqa: E402
-                     start_pulse, wait_until)
+from harness import (Session, ctrl_click, field_origin, note_onsets,  # noqa: E402
+                     phase_arc_ms, piece_centre, start_program, start_pulse)
 from Xlib import display  # noqa: E402
 
 RATE = 44100
@@ -59,22 +59,8 @@ def cpu_over(seconds, pids, sample=None):
     return [100 * (cpu_seconds(p) - c) / took for p, c in zip(pids, start)]
 
 
-def piece_centre(origin, piece):
-    sx, sy = origin
-    return sx - 33 + (piece % 7) * 80 + 52, sy - 33 + (piece // 7) * 80 + 52
-
-
-def ctrl_click(s, x, y):
-    subprocess.run(["xdotool", "mousemove", str(x), str(y), "keydown", "ctrl", "click", "1",
-                    "keyup", "ctrl"], env=s.env, check=True)
-
-
 def run_program(s, dpy, settings):
-    with open(s.ini, "w", encoding="utf-8") as f:
-        f.write(settings)
-    app = s.start([s.exe])
-    win = wait_until(lambda: find_window(dpy), 20, "the main window")
-    time.sleep(1.0)
+    app, win = start_program(s, dpy, settings)
     return app, field_origin(s, win)
 
 

@@ -246,3 +246,24 @@ def phase_arc_ms(onsets, period_ms=50.0, share=1.0, rate=44100):
         end = phases[b % n] + (period_ms if b >= n else 0)
         best = min(best, end - phases[a])
     return best
+
+
+def piece_centre(origin, piece):
+    """The centre of a piece's body in the default layout, from field_origin."""
+    sx, sy = origin
+    return sx - 33 + (piece % 7) * 80 + 52, sy - 33 + (piece // 7) * 80 + 52
+
+
+def ctrl_click(s, x, y):
+    subprocess.run(["xdotool", "mousemove", str(x), str(y), "keydown", "ctrl", "click", "1",
+                    "keyup", "ctrl"], env=s.env, check=True)
+
+
+def start_program(s, dpy, settings):
+    """Writes the settings file, starts the program and waits for its window."""
+    with open(s.ini, "w", encoding="utf-8") as f:
+        f.write(settings)
+    app = s.start([s.exe])
+    win = wait_until(lambda: find_window(dpy), 20, "the main window")
+    time.sleep(1.0)
+    return app, win

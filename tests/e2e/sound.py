@@ -21,33 +21,15 @@ import sys
 import threading
 import time
 
-from Xlib import X, display
+from Xlib import display
 
-from harness import (Session, field_origin, find_window, find_windows, log, note_onsets, phase_arc_ms,
-                     record_samples, start_pulse, wait_until)
+from harness import (Session, ctrl_click, field_origin, find_windows, log, note_onsets,
+                     phase_arc_ms, piece_centre, record_samples, start_program, start_pulse,
+                     wait_until)
 
 
 def rms(samples):
     return math.sqrt(sum(v * v for v in samples) / max(1, len(samples)))
-
-
-def piece_centre(origin, piece):
-    sx, sy = origin
-    return sx - 33 + (piece % 7) * 80 + 52, sy - 33 + (piece // 7) * 80 + 52
-
-
-def ctrl_click(s, x, y):
-    subprocess.run(["xdotool", "mousemove", str(x), str(y), "keydown", "ctrl", "click", "1",
-                    "keyup", "ctrl"], env=s.env, check=True)
-
-
-def start_program(s, dpy, settings):
-    with open(s.ini, "w", encoding="utf-8") as f:
-        f.write(settings)
-    app = s.start([s.exe])
-    win = wait_until(lambda: find_window(dpy), 20, "the main window")
-    time.sleep(1.0)
-    return app, win
 
 
 def stop_program(app):
