@@ -1,4 +1,4 @@
-#include "sound/AlsaSink.h"
+#include "audio/AlsaSink.h"
 
 #include <QCoreApplication>
 

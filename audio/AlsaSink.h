@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sound/AudioSink.h"
+#include "audio/AudioSink.h"
 
 typedef struct _snd_pcm snd_pcm_t;
 

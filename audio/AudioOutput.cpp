@@ -1,10 +1,10 @@
-#include "sound/AudioOutput.h"
+#include "audio/AudioOutput.h"
 
-#include "sound/AlsaSink.h"
-#include "sound/AudioTap.h"
-#include "sound/EmbeddedSynth.h"
-#include "sound/NullSink.h"
-#include "sound/PulseSink.h"
+#include "audio/AlsaSink.h"
+#include "audio/AudioTap.h"
+#include "audio/EmbeddedSynth.h"
+#include "audio/NullSink.h"
+#include "audio/PulseSink.h"
 
 #include <QCoreApplication>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sound/AudioScheduler.h"
-#include "sound/AudioSink.h"
+#include "audio/AudioScheduler.h"
+#include "audio/AudioSink.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "sound/AudioScheduler.h"
+#include "audio/AudioScheduler.h"
 
-#include "sound/EmbeddedSynth.h"
+#include "audio/EmbeddedSynth.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sound/MidiOutService.h"
-#include "sound/PeakLimiter.h"
+#include "audio/PeakLimiter.h"
+#include "engine/midi/MidiOutService.h"
 
 #include <chrono>
 #include <cstdint>

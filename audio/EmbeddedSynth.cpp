@@ -1,4 +1,4 @@
-#include "sound/EmbeddedSynth.h"
+#include "audio/EmbeddedSynth.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "sound/NullSink.h"
+#include "audio/NullSink.h"
 
 #include <poll.h>
 

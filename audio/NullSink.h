@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sound/AudioSink.h"
+#include "audio/AudioSink.h"
 
 // Takes frames at the pace of the clock and plays them nowhere: stands in
 // while no real output is there, so the synthesizer's timeline goes on.

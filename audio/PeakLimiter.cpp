@@ -1,4 +1,4 @@
-#include "sound/PeakLimiter.h"
+#include "audio/PeakLimiter.h"
 
 #include <algorithm>
 #include <cmath>

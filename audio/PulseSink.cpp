@@ -1,4 +1,4 @@
-#include "sound/PulseSink.h"
+#include "audio/PulseSink.h"
 
 #include <QCoreApplication>
 

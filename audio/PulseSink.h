@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sound/AudioSink.h"
+#include "audio/AudioSink.h"
 
 struct pa_context;
 struct pa_mainloop;

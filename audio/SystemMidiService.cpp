@@ -1,4 +1,4 @@
-#include "sound/SystemMidiService.h"
+#include "audio/SystemMidiService.h"
 
 #include <QCoreApplication>
 

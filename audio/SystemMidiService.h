@@ -1,9 +1,9 @@
 #pragma once
 
-#include "sound/AudioOutput.h"
-#include "sound/AudioTap.h"
-#include "sound/EmbeddedSynth.h"
-#include "sound/MidiOutService.h"
+#include "audio/AudioOutput.h"
+#include "audio/AudioTap.h"
+#include "audio/EmbeddedSynth.h"
+#include "engine/midi/MidiOutService.h"
 
 #include <QStringList>
 #include <map>

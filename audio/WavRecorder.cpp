@@ -1,4 +1,4 @@
-#include "sound/WavRecorder.h"
+#include "audio/WavRecorder.h"
 
 #include <QCoreApplication>
 #include <QFile>

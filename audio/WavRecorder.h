@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sound/AudioTap.h"
+#include "audio/AudioTap.h"
 
 #include <QString>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "field/Shape.h"
-#include "sound/RecordingMidiService.h"
+#include "engine/field/Shape.h"
+#include "engine/midi/RecordingMidiService.h"
 
 #include <deque>
 

@@ -1,10 +1,10 @@
 #include "BenchSupport.h"
-#include "app/Global.h"
-#include "field/FieldTick.h"
-#include "field/Pieces.h"
-#include "field/Random.h"
-#include "field/Shape.h"
-#include "sound/TMidiPort.h"
+#include "engine/field/FieldTick.h"
+#include "engine/field/Pieces.h"
+#include "engine/field/Random.h"
+#include "engine/field/Shape.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
 
 #include <benchmark/benchmark.h>
 

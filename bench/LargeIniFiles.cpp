@@ -2,12 +2,12 @@
 // (16 MB, made of as many small sections as fit), each in a fresh process
 // so its peak is its own. Prints one line per file.
 #include "BenchSupport.h"
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "app/LayoutFile.h"
-#include "app/SettingsFile.h"
-#include "field/Pieces.h"
-#include "sound/TMidiPort.h"
+#include "engine/field/Pieces.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/LayoutFile.h"
+#include "engine/settings/SettingsFile.h"
 
 #include <QFile>
 #include <QFileInfo>

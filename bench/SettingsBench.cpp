@@ -1,11 +1,11 @@
 #include "BenchSupport.h"
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "app/LayoutFile.h"
-#include "app/SettingsFile.h"
-#include "field/Pieces.h"
-#include "field/Shape.h"
-#include "sound/TMidiPort.h"
+#include "engine/field/Pieces.h"
+#include "engine/field/Shape.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/LayoutFile.h"
+#include "engine/settings/SettingsFile.h"
 
 #include <QTemporaryDir>
 

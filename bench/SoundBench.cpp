@@ -1,5 +1,5 @@
-#include "sound/EmbeddedSynth.h"
-#include "sound/SystemMidiService.h"
+#include "audio/EmbeddedSynth.h"
+#include "audio/SystemMidiService.h"
 
 #include <benchmark/benchmark.h>
 

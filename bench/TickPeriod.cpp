@@ -2,8 +2,8 @@
 // 1,000 ticks of the real window (offscreen), each period's deviation from
 // 50 ms, as percentiles. Takes about 50 seconds.
 #include "BenchSupport.h"
-#include "app/MainForm.h"
-#include "field/Pieces.h"
+#include "desktop/MainForm.h"
+#include "engine/field/Pieces.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

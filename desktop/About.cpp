@@ -1,7 +1,7 @@
-#include "ui/About.h"
+#include "desktop/About.h"
 
 #include "Version.h"
-#include "app/ProductVersion.h"
+#include "engine/program/ProductVersion.h"
 
 #include <QEvent>
 #include <QFrame>

@@ -1,6 +1,6 @@
-#include "ui/CursorTable.h"
+#include "desktop/CursorTable.h"
 
-#include "field/Shape.h"
+#include "engine/field/Shape.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "ui/DialogLook.h"
+#include "desktop/DialogLook.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>

@@ -1,12 +1,10 @@
-#include "ui/DsgnDlg.h"
+#include "desktop/DsgnDlg.h"
 
-#include "app/FieldView.h"
-#include "app/Global.h"
-#include "app/HomeFolder.h"
-#include "app/MainForm.h"
-#include "app/MaruletApplication.h"
-#include "ui/DialogLook.h"
-#include "ui/Usrfunc.h"
+#include "desktop/DialogLook.h"
+#include "desktop/MaruletApplication.h"
+#include "engine/pictures/PictureLoading.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/HomeFolder.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -296,9 +294,8 @@ void TDesignDlg::HideTbarChkBoxClick() {
 }
 
 void TDesignDlg::repaintField(bool pictureChanged) {
-    if (!MaruletMainForm || !MaruletMainForm->field()) return;
     if (pictureChanged)
-        MaruletMainForm->field()->pictureChanged();
+        emit backgroundPictureChanged();
     else
-        MaruletMainForm->field()->update();
+        emit fieldLookChanged();
 }

@@ -62,6 +62,13 @@ public:
     QFileDialog* OpenPictDialog = nullptr;
     QPushButton* ColButton5 = nullptr;
 
+signals:
+    // A colour, the stretch mode or the picture's use changed: the field
+    // repaints with what prm now holds.
+    void fieldLookChanged();
+    // The background picture itself changed and has to be drawn afresh.
+    void backgroundPictureChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -69,7 +76,7 @@ protected:
 private:
     void retranslateUi();
     void preparePictureDialog();
-    static void repaintField(bool pictureChanged);
+    void repaintField(bool pictureChanged);
 
     ColorRunner m_runColorDialog;
     PictureRunner m_runPictureDialog;

@@ -1,8 +1,8 @@
-#include "app/FieldView.h"
+#include "desktop/FieldView.h"
 
-#include "app/Global.h"
-#include "field/Pieces.h"
-#include "ui/BackgroundTiles.h"
+#include "engine/field/Pieces.h"
+#include "engine/pictures/BackgroundTiles.h"
+#include "engine/settings/Global.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "field/Shape.h"
+#include "engine/field/Shape.h"
 
 #include <QHash>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "ui/HelpWindow.h"
+#include "desktop/HelpWindow.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/InstanceGuard.h"
+#include "desktop/InstanceGuard.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,22 +1,22 @@
-#include "app/MainForm.h"
+#include "desktop/MainForm.h"
 
-#include "app/FieldView.h"
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "app/LayoutFile.h"
-#include "app/MaruletApplication.h"
-#include "app/Recording.h"
-#include "app/SettingsFile.h"
-#include "app/SoundWarning.h"
-#include "field/FieldTick.h"
-#include "field/Pieces.h"
-#include "sound/MidiOutService.h"
-#include "sound/OptDlg.h"
-#include "sound/TMidiPort.h"
-#include "ui/About.h"
-#include "ui/DsgnDlg.h"
-#include "ui/Usr_env.h"
-#include "ui/WidgetPlacement.h"
+#include "desktop/About.h"
+#include "desktop/DsgnDlg.h"
+#include "desktop/FieldView.h"
+#include "desktop/MaruletApplication.h"
+#include "desktop/OptDlg.h"
+#include "desktop/Recording.h"
+#include "desktop/WidgetPlacement.h"
+#include "engine/field/FieldTick.h"
+#include "engine/field/Pieces.h"
+#include "engine/midi/MidiOutService.h"
+#include "engine/midi/SoundWarning.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/placement/WindowPlacementStore.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/LayoutFile.h"
+#include "engine/settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -92,6 +92,8 @@ void TMaruletMainForm::FormCreate(const QString& settingsPath) {
 void TMaruletMainForm::createDialogs() {
     OptionDlg = new TOptionDlg(this);
     DesignDlg = new TDesignDlg(this);
+    connect(DesignDlg, &TDesignDlg::fieldLookChanged, m_field, qOverload<>(&QWidget::update));
+    connect(DesignDlg, &TDesignDlg::backgroundPictureChanged, m_field, &FieldView::pictureChanged);
     AboutBox = new TAboutBox(this);
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/Translations.h"
-#include "field/PopupMenu.h"
-#include "field/Shape.h"
-#include "field/TickClock.h"
-#include "ui/CursorTable.h"
+#include "desktop/CursorTable.h"
+#include "desktop/Translations.h"
+#include "engine/field/PopupMenu.h"
+#include "engine/field/Shape.h"
+#include "engine/field/TickClock.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>

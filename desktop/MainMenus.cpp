@@ -1,13 +1,13 @@
-#include "app/FieldView.h"
-#include "app/HomeFolder.h"
-#include "app/IniFile.h"
-#include "app/LayoutFile.h"
-#include "app/MainForm.h"
-#include "field/Pieces.h"
-#include "sound/OptDlg.h"
-#include "ui/About.h"
-#include "ui/DsgnDlg.h"
-#include "ui/HelpWindow.h"
+#include "desktop/About.h"
+#include "desktop/DsgnDlg.h"
+#include "desktop/FieldView.h"
+#include "desktop/HelpWindow.h"
+#include "desktop/MainForm.h"
+#include "desktop/OptDlg.h"
+#include "engine/field/Pieces.h"
+#include "engine/settings/HomeFolder.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/LayoutFile.h"
 
 #include <QAction>
 #include <QActionGroup>

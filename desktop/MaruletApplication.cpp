@@ -1,4 +1,4 @@
-#include "app/MaruletApplication.h"
+#include "desktop/MaruletApplication.h"
 
 #include <QMessageBox>
 

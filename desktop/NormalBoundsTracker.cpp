@@ -1,10 +1,9 @@
-#include "ui/NormalBoundsTracker.h"
-
-#include "ui/Usr_env.h"
-#include "ui/WidgetPlacement.h"
+#include "desktop/NormalBoundsTracker.h"
 
 #include <QEvent>
 #include <QWidget>
+
+#include <utility>
 
 namespace {
 constexpr int kSettleMs = 150;
@@ -62,9 +61,5 @@ void NormalBoundsTracker::note() {
     const bool framedNow = m_frame.isNull() && !frame.isNull();
     m_frame = frame;
     m_bounds = QRect(outer.topLeft(), client.size());
-    if (framedNow && m_keepOnScreen) {
-        m_keepOnScreen = false;
-        WidgetPlacement placement(m_widget);
-        KeepFormOnScreen(placement, placement);
-    }
+    if (framedNow && m_keepOnScreen) std::exchange(m_keepOnScreen, nullptr)();
 }

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QRect>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -32,8 +33,9 @@ public:
         m_restoring = true;
     }
     bool restoring() const { return m_restoring; }
-    // Once the frame is first known, the window is kept on screen again.
-    void keepOnScreenOnceFramed() { m_keepOnScreen = true; }
+    // Once the frame is first known, keep is called once (to bring the
+    // window on screen again, now that its outer size is known).
+    void keepOnScreenOnceFramed(std::function<void()> keep) { m_keepOnScreen = std::move(keep); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,7 +48,7 @@ private:
     QWidget& m_widget;
     std::optional<QRect> m_bounds;
     QMargins m_frame;
-    bool m_keepOnScreen = false;
+    std::function<void()> m_keepOnScreen;
     bool m_restoring = false;
     // A size change that a state change follows within this time was the
     // window manager's maximise, not the user's.

@@ -1,9 +1,9 @@
-#include "sound/OptDlg.h"
+#include "desktop/OptDlg.h"
 
-#include "app/Global.h"
-#include "sound/PrgNames.h"
-#include "sound/TMidiPort.h"
-#include "ui/DialogLook.h"
+#include "desktop/DialogLook.h"
+#include "desktop/PrgNames.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
 
 #include <QComboBox>
 #include <QEvent>

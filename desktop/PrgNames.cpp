@@ -1,4 +1,4 @@
-#include "sound/PrgNames.h"
+#include "desktop/PrgNames.h"
 
 // Short names, so that they fit the narrow voice lists.
 const char PrgNames[kPrgNameCount][32] = {

@@ -1,8 +1,8 @@
-#include "app/Recording.h"
+#include "desktop/Recording.h"
 
-#include "sound/EmbeddedSynth.h"
-#include "sound/SystemMidiService.h"
-#include "sound/TMidiPort.h"
+#include "audio/EmbeddedSynth.h"
+#include "audio/SystemMidiService.h"
+#include "engine/midi/TMidiPort.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sound/MidiFileWriter.h"
-#include "sound/MidiTee.h"
-#include "sound/WavRecorder.h"
+#include "audio/WavRecorder.h"
+#include "engine/midi/MidiFileWriter.h"
+#include "engine/midi/MidiTee.h"
 
 #include <QObject>
 #include <QTimer>

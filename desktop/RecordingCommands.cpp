@@ -1,6 +1,6 @@
-#include "app/HomeFolder.h"
-#include "app/MainForm.h"
-#include "app/Recording.h"
+#include "desktop/MainForm.h"
+#include "desktop/Recording.h"
+#include "engine/settings/HomeFolder.h"
 
 #include <QAction>
 #include <QFileDialog>

@@ -1,6 +1,7 @@
-#include "ui/WidgetPlacement.h"
+#include "desktop/WidgetPlacement.h"
 
-#include "ui/NormalBoundsTracker.h"
+#include "desktop/NormalBoundsTracker.h"
+#include "engine/placement/WindowPlacementStore.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -92,7 +93,11 @@ QMargins WidgetPlacement::frameMargins() const {
 }
 
 void WidgetPlacement::keepOnScreenOnceFramed() {
-    m_tracker.keepOnScreenOnceFramed();
+    QWidget* widget = &m_widget;
+    m_tracker.keepOnScreenOnceFramed([widget] {
+        WidgetPlacement placement(*widget);
+        KeepFormOnScreen(placement, placement);
+    });
 }
 
 std::vector<PlacementScreen::Monitor> WidgetPlacement::monitors() const {

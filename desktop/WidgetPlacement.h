@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/PlacedWindow.h"
-#include "ui/PlacementScreen.h"
+#include "engine/placement/PlacedWindow.h"
+#include "engine/placement/PlacementScreen.h"
 
 #include <QRect>
 

@@ -1,12 +1,12 @@
-#include "app/CommandLine.h"
-#include "app/HomeFolder.h"
-#include "app/IniFile.h"
-#include "app/InstanceGuard.h"
-#include "app/MainForm.h"
-#include "app/MaruletApplication.h"
-#include "app/SettingsFile.h"
-#include "app/StopSignals.h"
-#include "sound/SystemMidiService.h"
+#include "audio/SystemMidiService.h"
+#include "desktop/InstanceGuard.h"
+#include "desktop/MainForm.h"
+#include "desktop/MaruletApplication.h"
+#include "engine/program/CommandLine.h"
+#include "engine/program/StopSignals.h"
+#include "engine/settings/HomeFolder.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/SettingsFile.h"
 
 #include <exception>
 #include <memory>

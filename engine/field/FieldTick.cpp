@@ -1,8 +1,8 @@
-#include "field/FieldTick.h"
+#include "engine/field/FieldTick.h"
 
-#include "app/Global.h"
-#include "field/Pieces.h"
-#include "field/Response.h"
+#include "engine/field/Pieces.h"
+#include "engine/field/Response.h"
+#include "engine/settings/Global.h"
 
 #include <cmath>
 

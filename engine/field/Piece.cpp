@@ -1,7 +1,7 @@
-#include "field/Piece.h"
+#include "engine/field/Piece.h"
 
-#include "field/Random.h"
-#include "sound/TMidiPort.h"
+#include "engine/field/Random.h"
+#include "engine/midi/TMidiPort.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Global.h"
-#include "field/PopupMenu.h"
-#include "field/Shape.h"
+#include "engine/field/PopupMenu.h"
+#include "engine/field/Shape.h"
+#include "engine/settings/Global.h"
 
 #include <Qt>
 #include <array>

@@ -1,4 +1,4 @@
-#include "field/Piece.h"
+#include "engine/field/Piece.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "field/Pieces.h"
+#include "engine/field/Pieces.h"
 
 std::array<std::unique_ptr<Piece>, kPieceCount> pieces;
 

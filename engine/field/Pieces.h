@@ -1,6 +1,6 @@
 #pragma once
 
-#include "field/Piece.h"
+#include "engine/field/Piece.h"
 
 #include <array>
 #include <memory>

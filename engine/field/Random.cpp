@@ -1,4 +1,4 @@
-#include "field/Random.h"
+#include "engine/field/Random.h"
 
 #include <random>
 

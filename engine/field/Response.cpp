@@ -1,6 +1,6 @@
-#include "field/Response.h"
+#include "engine/field/Response.h"
 
-#include "field/Random.h"
+#include "engine/field/Random.h"
 
 #include <cmath>
 

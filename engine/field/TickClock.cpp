@@ -1,4 +1,4 @@
-#include "field/TickClock.h"
+#include "engine/field/TickClock.h"
 
 MidiTime TickClock::next(MidiTime now) {
     MidiTime ideal = now;

@@ -1,4 +1,4 @@
-#include "sound/MidiFileWriter.h"
+#include "engine/midi/MidiFileWriter.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "sound/MidiTee.h"
+#include "engine/midi/MidiTee.h"
 
 int MidiTee::send(MidiHandle handle, std::uint32_t message, MidiTime when) {
     const int result = m_device.send(handle, message, when);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sound/MidiOutService.h"
+#include "engine/midi/MidiOutService.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "sound/RecordingMidiService.h"
+#include "engine/midi/RecordingMidiService.h"
 
 #include <algorithm>
 

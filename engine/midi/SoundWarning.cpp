@@ -1,7 +1,7 @@
-#include "app/SoundWarning.h"
+#include "engine/midi/SoundWarning.h"
 
-#include "sound/MidiOutService.h"
-#include "sound/TMidiPort.h"
+#include "engine/midi/MidiOutService.h"
+#include "engine/midi/TMidiPort.h"
 
 #include <QCoreApplication>
 #include <QDir>

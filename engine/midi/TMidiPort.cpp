@@ -1,4 +1,4 @@
-#include "sound/TMidiPort.h"
+#include "engine/midi/TMidiPort.h"
 
 #include <algorithm>
 

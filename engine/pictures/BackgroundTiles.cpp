@@ -1,4 +1,4 @@
-#include "ui/BackgroundTiles.h"
+#include "engine/pictures/BackgroundTiles.h"
 
 std::vector<QPoint> TilePositions(QSize area, QSize tile) {
     std::vector<QPoint> positions;

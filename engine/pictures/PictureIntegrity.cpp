@@ -1,4 +1,4 @@
-#include "ui/PictureIntegrity.h"
+#include "engine/pictures/PictureIntegrity.h"
 
 #include <QIODevice>
 

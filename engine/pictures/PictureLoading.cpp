@@ -1,8 +1,8 @@
-#include "ui/Usrfunc.h"
+#include "engine/pictures/PictureLoading.h"
 
-#include "app/HomeFolder.h"
-#include "app/RegularFile.h"
-#include "ui/PictureIntegrity.h"
+#include "engine/pictures/PictureIntegrity.h"
+#include "engine/settings/HomeFolder.h"
+#include "engine/settings/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,5 +1,8 @@
 #pragma once
 
+// Finding and loading the background picture: ResolveFilePath and
+// LoadPictureFile, the functions once kept in Usrfunc.
+
 #include <QImage>
 #include <QString>
 #include <stdexcept>

@@ -1,8 +1,8 @@
-#include "ui/Usr_env.h"
+#include "engine/placement/WindowPlacementStore.h"
 
-#include "app/IniFile.h"
-#include "ui/PlacedWindow.h"
-#include "ui/PlacementScreen.h"
+#include "engine/placement/PlacedWindow.h"
+#include "engine/placement/PlacementScreen.h"
+#include "engine/settings/IniFile.h"
 
 #include <QString>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// Where each window opens: LoadMainFormPos, SaveMainFormPos, LoadFormPos,
+// SaveFormPos and KeepFormOnScreen, the functions once kept in Usr_env.
+
 class IniFile;
 class PlacedWindow;
 class PlacementScreen;

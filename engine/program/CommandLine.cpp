@@ -1,6 +1,6 @@
-#include "app/CommandLine.h"
+#include "engine/program/CommandLine.h"
 
-#include "app/ProductVersion.h"
+#include "engine/program/ProductVersion.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

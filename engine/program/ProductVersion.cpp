@@ -1,4 +1,4 @@
-#include "app/ProductVersion.h"
+#include "engine/program/ProductVersion.h"
 
 #include "Version.h"
 

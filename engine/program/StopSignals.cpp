@@ -1,4 +1,4 @@
-#include "app/StopSignals.h"
+#include "engine/program/StopSignals.h"
 
 #include <QSocketNotifier>
 

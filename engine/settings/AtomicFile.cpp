@@ -1,4 +1,4 @@
-#include "app/AtomicFile.h"
+#include "engine/settings/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/Global.h"
+#include "engine/settings/Global.h"
 
 field_prm prm;
 

@@ -1,7 +1,7 @@
-#include "app/IniDocument.h"
+#include "engine/settings/IniDocument.h"
 
-#include "app/AtomicFile.h"
-#include "app/RegularFile.h"
+#include "engine/settings/AtomicFile.h"
+#include "engine/settings/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

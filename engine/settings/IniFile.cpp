@@ -1,7 +1,7 @@
-#include "app/IniFile.h"
+#include "engine/settings/IniFile.h"
 
-#include "app/IniDocument.h"
-#include "app/IniValue.h"
+#include "engine/settings/IniDocument.h"
+#include "engine/settings/IniValue.h"
 #include <QCoreApplication>
 
 #include <QtGlobal>

@@ -1,4 +1,4 @@
-#include "app/IniValue.h"
+#include "engine/settings/IniValue.h"
 
 #include <charconv>
 #include <cmath>

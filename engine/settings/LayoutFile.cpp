@@ -1,7 +1,7 @@
-#include "app/LayoutFile.h"
+#include "engine/settings/LayoutFile.h"
 
-#include "app/IniFile.h"
-#include "field/Pieces.h"
+#include "engine/field/Pieces.h"
+#include "engine/settings/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

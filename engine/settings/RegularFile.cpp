@@ -1,4 +1,4 @@
-#include "app/RegularFile.h"
+#include "engine/settings/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

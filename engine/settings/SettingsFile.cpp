@@ -1,10 +1,10 @@
-#include "app/SettingsFile.h"
+#include "engine/settings/SettingsFile.h"
 
 #include "Version.h"
-#include "app/HomeFolder.h"
-#include "app/IniFile.h"
-#include "sound/TMidiPort.h"
-#include "ui/Usrfunc.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/pictures/PictureLoading.h"
+#include "engine/settings/HomeFolder.h"
+#include "engine/settings/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

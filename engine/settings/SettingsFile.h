@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Global.h"
+#include "engine/settings/Global.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "sound/AudioOutput.h"
-#include "sound/AudioScheduler.h"
-#include "sound/AudioTap.h"
-#include "sound/EmbeddedSynth.h"
-#include "sound/SystemMidiService.h"
-#include "sound/TMidiPort.h"
+#include "audio/AudioOutput.h"
+#include "audio/AudioScheduler.h"
+#include "audio/AudioTap.h"
+#include "audio/EmbeddedSynth.h"
+#include "audio/SystemMidiService.h"
+#include "engine/midi/TMidiPort.h"
 
 #include <QDir>
 #include <QFile>

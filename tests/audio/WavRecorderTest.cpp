@@ -1,5 +1,5 @@
-#include "sound/WavRecorder.h"
-#include "sound/EmbeddedSynth.h"
+#include "audio/WavRecorder.h"
+#include "audio/EmbeddedSynth.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "ui/About.h"
+#include "desktop/About.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,12 +1,12 @@
-#include "app/FieldView.h"
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "app/MainForm.h"
-#include "field/Pieces.h"
-#include "sound/OptDlg.h"
-#include "sound/RecordingMidiService.h"
-#include "ui/DsgnDlg.h"
-#include "ui/HelpWindow.h"
+#include "desktop/DsgnDlg.h"
+#include "desktop/FieldView.h"
+#include "desktop/HelpWindow.h"
+#include "desktop/MainForm.h"
+#include "desktop/OptDlg.h"
+#include "engine/field/Pieces.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
 
 #include <QAction>
 #include <QApplication>

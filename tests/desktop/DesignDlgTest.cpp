@@ -1,9 +1,9 @@
-#include "app/FieldView.h"
-#include "app/Global.h"
-#include "app/HomeFolder.h"
-#include "app/MainForm.h"
-#include "sound/RecordingMidiService.h"
-#include "ui/DsgnDlg.h"
+#include "desktop/DsgnDlg.h"
+#include "desktop/FieldView.h"
+#include "desktop/MainForm.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/HomeFolder.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

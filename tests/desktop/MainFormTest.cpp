@@ -1,13 +1,13 @@
-#include "app/MainForm.h"
-#include "app/FieldView.h"
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "app/MaruletApplication.h"
-#include "field/Pieces.h"
-#include "sound/OptDlg.h"
-#include "sound/RecordingMidiService.h"
-#include "sound/TMidiPort.h"
-#include "ui/DsgnDlg.h"
+#include "desktop/MainForm.h"
+#include "desktop/DsgnDlg.h"
+#include "desktop/FieldView.h"
+#include "desktop/MaruletApplication.h"
+#include "desktop/OptDlg.h"
+#include "engine/field/Pieces.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "sound/OptDlg.h"
-#include "app/Global.h"
-#include "sound/RecordingMidiService.h"
-#include "sound/TMidiPort.h"
+#include "desktop/OptDlg.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "app/Recording.h"
-#include "TestFiles.h"
-#include "app/HomeFolder.h"
-#include "app/MainForm.h"
-#include "sound/RecordingMidiService.h"
-#include "sound/SystemMidiService.h"
-#include "sound/TMidiPort.h"
+#include "desktop/Recording.h"
+#include "audio/SystemMidiService.h"
+#include "desktop/MainForm.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/HomeFolder.h"
+#include "support/TestFiles.h"
 
 #include <QAction>
 #include <QFileDialog>

@@ -2,14 +2,14 @@
 // session save like the close box; the layout commands refuse what would
 // harm; a picture that is a pipe is never opened; the background is drawn
 // from a window-sized cache.
-#include "app/FieldView.h"
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "app/MainForm.h"
-#include "app/StopSignals.h"
-#include "field/Pieces.h"
-#include "sound/RecordingMidiService.h"
-#include "ui/DsgnDlg.h"
+#include "desktop/DsgnDlg.h"
+#include "desktop/FieldView.h"
+#include "desktop/MainForm.h"
+#include "engine/field/Pieces.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/program/StopSignals.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "ui/WidgetPlacement.h"
-#include "app/IniFile.h"
-#include "ui/Usr_env.h"
+#include "desktop/WidgetPlacement.h"
+#include "engine/placement/WindowPlacementStore.h"
+#include "engine/settings/IniFile.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "app/HomeFolder.h"
+#include "engine/settings/HomeFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,17 +1,17 @@
 // Files that are not what they seem: pipes, devices, huge or foreign files,
 // and saves that fail for a reason the user should hear.
-#include "FieldTestSupport.h"
-#include "PictureTestSupport.h"
-#include "TestFiles.h"
+#include "support/FieldTestSupport.h"
+#include "support/PictureTestSupport.h"
+#include "support/TestFiles.h"
 
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "app/LayoutFile.h"
-#include "app/SettingsFile.h"
-#include "field/Pieces.h"
-#include "sound/RecordingMidiService.h"
-#include "sound/TMidiPort.h"
-#include "ui/Usrfunc.h"
+#include "engine/field/Pieces.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/pictures/PictureLoading.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/LayoutFile.h"
+#include "engine/settings/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "app/IniFile.h"
-#include "TestFiles.h"
+#include "engine/settings/IniFile.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>

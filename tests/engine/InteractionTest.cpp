@@ -1,8 +1,8 @@
-#include "FieldTestSupport.h"
+#include "support/FieldTestSupport.h"
 
-#include "app/Global.h"
-#include "field/Piece.h"
-#include "field/Pieces.h"
+#include "engine/field/Piece.h"
+#include "engine/field/Pieces.h"
+#include "engine/settings/Global.h"
 
 #include <gtest/gtest.h>
 

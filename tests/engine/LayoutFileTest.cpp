@@ -1,9 +1,9 @@
-#include "FieldTestSupport.h"
-#include "TestFiles.h"
+#include "support/FieldTestSupport.h"
+#include "support/TestFiles.h"
 
-#include "app/IniFile.h"
-#include "app/LayoutFile.h"
-#include "field/Pieces.h"
+#include "engine/field/Pieces.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/LayoutFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "PictureTestSupport.h"
+#include "support/PictureTestSupport.h"
 
-#include "ui/Usrfunc.h"
+#include "engine/pictures/PictureLoading.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "sound/MidiFileWriter.h"
-#include "TestFiles.h"
-#include "sound/MidiTee.h"
-#include "sound/RecordingMidiService.h"
-#include "sound/TMidiPort.h"
+#include "engine/midi/MidiFileWriter.h"
+#include "engine/midi/MidiTee.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/midi/TMidiPort.h"
+#include "support/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

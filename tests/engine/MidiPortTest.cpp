@@ -1,5 +1,5 @@
-#include "sound/RecordingMidiService.h"
-#include "sound/TMidiPort.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/midi/TMidiPort.h"
 
 #include <gtest/gtest.h>
 

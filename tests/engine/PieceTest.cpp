@@ -1,10 +1,10 @@
-#include "FieldTestSupport.h"
+#include "support/FieldTestSupport.h"
 
-#include "app/Global.h"
-#include "field/Piece.h"
-#include "field/Pieces.h"
-#include "field/Random.h"
-#include "sound/TMidiPort.h"
+#include "engine/field/Piece.h"
+#include "engine/field/Pieces.h"
+#include "engine/field/Random.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "app/IniFile.h"
-#include "ui/PlacedWindow.h"
-#include "ui/PlacementScreen.h"
-#include "ui/Usr_env.h"
+#include "engine/placement/PlacedWindow.h"
+#include "engine/placement/PlacementScreen.h"
+#include "engine/placement/WindowPlacementStore.h"
+#include "engine/settings/IniFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
-#include "app/SettingsFile.h"
-#include "TestFiles.h"
+#include "engine/settings/SettingsFile.h"
+#include "support/TestFiles.h"
 
-#include "app/Global.h"
-#include "app/IniFile.h"
-#include "sound/RecordingMidiService.h"
-#include "sound/TMidiPort.h"
+#include "engine/midi/RecordingMidiService.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
+#include "engine/settings/IniFile.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,11 +1,11 @@
-#include "FieldTestSupport.h"
+#include "support/FieldTestSupport.h"
 
-#include "app/Global.h"
-#include "field/FieldTick.h"
-#include "field/Pieces.h"
-#include "field/Random.h"
-#include "field/Response.h"
-#include "sound/TMidiPort.h"
+#include "engine/field/FieldTick.h"
+#include "engine/field/Pieces.h"
+#include "engine/field/Random.h"
+#include "engine/field/Response.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
 
 #include <gtest/gtest.h>
 

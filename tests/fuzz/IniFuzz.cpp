@@ -1,7 +1,7 @@
 // Any bytes as an INI file: the accessor must read them without harm, keep
 // them byte for byte when a new section is added, and give back after a save
 // exactly what it held before it.
-#include "app/IniFile.h"
+#include "engine/settings/IniFile.h"
 
 #include <QDir>
 #include <QFile>

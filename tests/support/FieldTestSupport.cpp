@@ -1,9 +1,9 @@
 #include "FieldTestSupport.h"
 
-#include "app/Global.h"
-#include "field/Pieces.h"
-#include "field/Random.h"
-#include "sound/TMidiPort.h"
+#include "engine/field/Pieces.h"
+#include "engine/field/Random.h"
+#include "engine/midi/TMidiPort.h"
+#include "engine/settings/Global.h"
 
 void applyDefaultSettings() {
     resetPrm();
