@@ -4,7 +4,7 @@
 #include "engine/field/Random.h"
 #include "engine/field/Shape.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,10 +4,10 @@
 #include "BenchSupport.h"
 #include "engine/field/Pieces.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/LayoutFile.h"
 #include "engine/settings/SettingsFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,10 +2,10 @@
 #include "engine/field/Pieces.h"
 #include "engine/field/Shape.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/LayoutFile.h"
 #include "engine/settings/SettingsFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QTemporaryDir>
 

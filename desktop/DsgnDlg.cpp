@@ -3,8 +3,8 @@
 #include "desktop/DialogLook.h"
 #include "desktop/MaruletApplication.h"
 #include "engine/pictures/PictureLoading.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/HomeFolder.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

@@ -2,7 +2,7 @@
 
 #include "engine/field/Pieces.h"
 #include "engine/pictures/BackgroundTiles.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>

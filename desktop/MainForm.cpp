@@ -13,10 +13,10 @@
 #include "engine/midi/SoundWarning.h"
 #include "engine/midi/TMidiPort.h"
 #include "engine/placement/WindowPlacementStore.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/LayoutFile.h"
 #include "engine/settings/SettingsFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -3,7 +3,7 @@
 #include "desktop/DialogLook.h"
 #include "desktop/PrgNames.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QComboBox>
 #include <QEvent>

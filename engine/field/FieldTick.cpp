@@ -2,7 +2,7 @@
 
 #include "engine/field/Pieces.h"
 #include "engine/field/Response.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include "engine/field/PopupMenu.h"
 #include "engine/field/Shape.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <Qt>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QString>
 

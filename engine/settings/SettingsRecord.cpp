@@ -1,4 +1,4 @@
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 field_prm prm;
 

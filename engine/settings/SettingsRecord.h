@@ -1,5 +1,8 @@
 #pragma once
 
+// The settings record field_prm and its one instance prm (the program's
+// chief header once called Global).
+
 #include <QImage>
 #include <QString>
 #include <cstdint>

@@ -5,8 +5,8 @@
 #include "desktop/OptDlg.h"
 #include "engine/field/Pieces.h"
 #include "engine/midi/RecordingMidiService.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,8 +2,8 @@
 #include "desktop/FieldView.h"
 #include "desktop/MainForm.h"
 #include "engine/midi/RecordingMidiService.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/HomeFolder.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

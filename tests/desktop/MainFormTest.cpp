@@ -6,8 +6,8 @@
 #include "engine/field/Pieces.h"
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QApplication>
 #include <QFile>

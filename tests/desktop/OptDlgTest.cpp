@@ -1,7 +1,7 @@
 #include "desktop/OptDlg.h"
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -8,8 +8,8 @@
 #include "engine/field/Pieces.h"
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/program/StopSignals.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QApplication>
 #include <QDir>

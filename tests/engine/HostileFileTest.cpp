@@ -8,10 +8,10 @@
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/midi/TMidiPort.h"
 #include "engine/pictures/PictureLoading.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/LayoutFile.h"
 #include "engine/settings/SettingsFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QDir>
 #include <QFile>

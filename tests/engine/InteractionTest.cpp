@@ -2,7 +2,7 @@
 
 #include "engine/field/Piece.h"
 #include "engine/field/Pieces.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <gtest/gtest.h>
 

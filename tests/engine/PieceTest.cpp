@@ -4,7 +4,7 @@
 #include "engine/field/Pieces.h"
 #include "engine/field/Random.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
 #include "engine/settings/IniFile.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <QFile>
 #include <QImage>

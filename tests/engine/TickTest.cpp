@@ -5,7 +5,7 @@
 #include "engine/field/Random.h"
 #include "engine/field/Response.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/Global.h"
+#include "engine/settings/SettingsRecord.h"
 
 #include <gtest/gtest.h>
 
