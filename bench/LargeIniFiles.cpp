@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // Time and memory to read the largest settings and layout files accepted
 // (16 MB, made of as many small sections as fit), each in a fresh process
 // so its peak is its own. Prints one line per file.

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // Measures how evenly the main window's timer ticks while the field plays:
 // 1,000 ticks of the real window (offscreen), each period's deviation from
 // 50 ms, as percentiles. Takes about 50 seconds.

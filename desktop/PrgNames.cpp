@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 #include "desktop/PrgNames.h"
 
 // Short names, so that they fit the narrow voice lists.

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Draws the four piece cursors as 32 x 32 two-colour XPM pictures.
 
 Black outline, white fill, the rest transparent; the hot spot is the top-left

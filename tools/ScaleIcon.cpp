@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // Build-time helper: writes the program's icon at one of the smaller sizes
 // that desktop icon themes look for.
 // Usage: marulet_scale_icon <source.png> <destination.png> <size>

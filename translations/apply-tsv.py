@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Fills translations into the Qt Linguist files from translations-*.tsv.
 
 Each line of a .tsv file at the top of the source tree reads

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 #pragma once
 
 // One tick of the whole field: every piece updates, then every satellite that

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 #include "engine/midi/MidiTee.h"
 
 int MidiTee::send(MidiHandle handle, std::uint32_t message, MidiTime when) {

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // The master limiter: loud sums stay under the ceiling, quiet ones pass.
 #include "audio/PeakLimiter.h"
 

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // Nothing a user arranged is lost: stop signals and the end of the desktop
 // session save like the close box; the layout commands refuse what would
 // harm; a picture that is a pipe is never opened; the background is drawn

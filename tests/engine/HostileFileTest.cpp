@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // Files that are not what they seem: pipes, devices, huge or foreign files,
 // and saves that fail for a reason the user should hear.
 #include "support/FieldTestSupport.h"

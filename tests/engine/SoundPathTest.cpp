@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // The sound path's engine parts: the tick's ideal times and what the user
 // is told at start.
 #include "engine/field/TickClock.h"

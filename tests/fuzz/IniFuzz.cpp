@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Marulet developers
+
 // Any bytes as an INI file: the accessor must read them without harm, keep
 // them byte for byte when a new section is added, and give back after a save
 // exactly what it held before it.

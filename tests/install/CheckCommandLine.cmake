@@ -1,3 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
+
 # Runs the built program with its two options and with arguments it does not
 # know, in a scratch portable folder with no display: each must answer on the
 # terminal and leave no settings file, no lock and no window behind.

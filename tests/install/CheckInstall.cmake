@@ -1,3 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
+
 # Installs the build into a scratch prefix and checks that a desktop finds
 # everything where it looks: the program, its launcher entry, its icons in
 # every size and its metadata, all naming each other consistently.

@@ -1,3 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
+
 # Builds the Debian package from the build folder into a scratch folder,
 # unpacks it with dpkg-deb and checks what a user's system would get: its
 # name, its control fields, every file under /usr, and that the unpacked
