@@ -3,6 +3,8 @@
 
 #include "engine/settings/AtomicFile.h"
 
+#include "engine/settings/WriteAll.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
@@ -67,23 +70,31 @@ void removeStaleTemps(const QByteArray& dir, const QByteArray& name) {
     ::closedir(folder);
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool hasWriteBit(const struct stat& st) {
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// Where a chain of symbolic links at path ends: a settings file kept in a
+// dotfiles folder is saved there, and the link stays. A link to a pipe, a
+// socket or a device, or a chain that loops, is left to be replaced.
+QByteArray savedPlace(const QByteArray& path) {
+    QByteArray place = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(place.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            const bool usable =
+                ::stat(place.constData(), &st) == 0 ? S_ISREG(st.st_mode) : errno == ENOENT;
+            return usable ? place : path;
+        }
+        QByteArray target(static_cast<qsizetype>(PATH_MAX), '\0');
+        const ssize_t length = ::readlink(place.constData(), target.data(), PATH_MAX);
+        if (length <= 0 || length >= PATH_MAX) return path;
+        target.truncate(length);
+        const QString next = QDir::cleanPath(
+            QFileInfo(QFile::decodeName(place)).dir().absoluteFilePath(QFile::decodeName(target)));
+        place = QFile::encodeName(next);
+    }
+    return path;
 }
 
 } // namespace
@@ -102,9 +113,11 @@ bool writeFileAtomically(const QString& path, std::string_view bytes, QString& e
         return false;
     }
 
-    const QString dirPath = info.absolutePath();
+    const QFileInfo place(
+        QFile::decodeName(savedPlace(QFile::encodeName(info.absoluteFilePath()))));
+    const QString dirPath = place.absolutePath();
     const QByteArray dir = QFile::encodeName(dirPath);
-    const QByteArray name = QFile::encodeName(info.fileName());
+    const QByteArray name = QFile::encodeName(place.fileName());
     const QByteArray target = dir + "/" + name;
 
     struct stat old {};

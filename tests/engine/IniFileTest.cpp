@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Marulet developers
 
 #include "engine/settings/IniFile.h"
+#include "engine/settings/WriteAll.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cfloat>
 #include <chrono>
 #include <cmath>
@@ -267,6 +269,59 @@ TEST_F(IniFileTest, AMissingFileReadsEmptyAndTheFirstFlushCreatesItAndItsFolder)
     EXPECT_EQ(readBytes(nested), QByteArray("[General]\nVersion=110\n"));
 }
 
+TEST_F(IniFileTest, ASaveThroughASymbolicLinkWritesWhereItLeadsAndKeepsTheLink) {
+    // A dotfiles folder: the settings file there, a relative link to it, and
+    // a link to that link.
+    QDir(dir.path()).mkdir(QStringLiteral("dotfiles"));
+    const QString kept = dir.filePath(QStringLiteral("dotfiles/marulet.INI"));
+    writeBytes(kept, "; mine\n[Param]\nReach=150\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(kept).constData(), 0640), 0);
+    const QString link = dir.filePath(QStringLiteral("link.INI"));
+    ASSERT_EQ(::symlink("dotfiles/marulet.INI", QFile::encodeName(link).constData()), 0);
+    ASSERT_TRUE(QFile::link(link, path));
+    {
+        IniFile ini(path);
+        EXPECT_EQ(ini.ReadInteger(QStringLiteral("Param"), QStringLiteral("Reach"), 0), 150);
+        ini.WriteInteger(QStringLiteral("Param"), QStringLiteral("Reach"), 222);
+        ASSERT_TRUE(ini.flush()) << qPrintable(ini.lastError());
+    }
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readBytes(kept), QByteArray("; mine\n[Param]\nReach=222\n"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(kept).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the file keeps its permissions";
+    EXPECT_EQ(
+        QDir(dir.filePath(QStringLiteral("dotfiles"))).entryList(QDir::Files | QDir::Hidden).size(),
+        1)
+        << "no temporary file left beside it";
+
+    // A link whose file is not made yet: the first save makes it there.
+    const QString later = dir.filePath(QStringLiteral("dotfiles/later.INI"));
+    const QString dangling = dir.filePath(QStringLiteral("dangling.INI"));
+    ASSERT_TRUE(QFile::link(later, dangling));
+    {
+        IniFile ini(dangling);
+        ini.WriteInteger(QStringLiteral("General"), QStringLiteral("Version"), 110);
+        ASSERT_TRUE(ini.flush()) << qPrintable(ini.lastError());
+    }
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+    EXPECT_EQ(readBytes(later), QByteArray("[General]\nVersion=110\n"));
+
+    // Links round a circle lead nowhere: the save puts a file in their place.
+    const QString a = dir.filePath(QStringLiteral("a.INI"));
+    const QString b = dir.filePath(QStringLiteral("b.INI"));
+    ASSERT_TRUE(QFile::link(b, a));
+    ASSERT_TRUE(QFile::link(a, b));
+    {
+        IniFile ini(a);
+        ini.WriteInteger(QStringLiteral("Param"), QStringLiteral("Reach"), 99);
+        ASSERT_TRUE(ini.flush()) << qPrintable(ini.lastError());
+    }
+    EXPECT_FALSE(QFileInfo(a).isSymLink());
+    EXPECT_EQ(readBytes(a), QByteArray("[Param]\nReach=99\n"));
+}
+
 // --- sharing ---------------------------------------------------------------
 
 TEST_F(IniFileTest, TwoAccessorsOnOneFileSeeEachOthersWrites) {
@@ -338,6 +393,40 @@ TEST_F(IniFileTest, AFullDiskKeepsTheOldFileAndSaysWhy) {
     EXPECT_TRUE(ini->lastError().contains(path)) << qPrintable(ini->lastError());
     EXPECT_EQ(readBytes(path), original);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// Stand-ins for write(2): a device that takes nothing, and one that takes a
+// byte at a time and is interrupted between bytes.
+ssize_t takesNothing(int, const void*, size_t) {
+    return 0;
+}
+
+std::string trickled;
+ssize_t trickles(int, const void* data, size_t size) {
+    static bool interrupt = false;
+    interrupt = !interrupt;
+    if (interrupt) {
+        errno = EINTR;
+        return -1;
+    }
+    if (size == 0) return 0;
+    trickled += *static_cast<const char*>(data);
+    return 1;
+}
+
+TEST(WriteAllTest, AWriteThatMakesNoProgressEndsWithAnErrorAndShortWritesGoOn) {
+    errno = 0;
+    EXPECT_FALSE(writeAll(-1, "[Param]\n", &takesNothing));
+    EXPECT_EQ(errno, EIO);
+    EXPECT_TRUE(writeAll(-1, "", &takesNothing)) << "nothing to write is no failure";
+
+    trickled.clear();
+    EXPECT_TRUE(writeAll(-1, "Reach=150\n", &trickles));
+    EXPECT_EQ(trickled, "Reach=150\n");
+
+    // The real call: a closed descriptor says so.
+    EXPECT_FALSE(writeAll(-1, "x"));
+    EXPECT_EQ(errno, EBADF);
 }
 
 TEST_F(IniFileTest, NoFileNameOrAFolderInTheWayIsReportedNotFatal) {
