@@ -18,10 +18,18 @@ using MidiTime = MidiClock::time_point;
 // message holds status, data1 and data2 in its low three bytes.
 class MidiOutService {
 public:
+    // What send returns when the device is no longer there (unplugged, or its
+    // MIDI server stopped): the port then plays through device 0.
+    static constexpr int kDeviceGone = 2;
+
     virtual ~MidiOutService() = default;
     virtual unsigned deviceCount() = 0;
     // The device's name, or nothing when it cannot be read.
     virtual std::optional<QString> deviceName(unsigned index) = 0;
+    // The name the settings keep to find the device again in a later list:
+    // its name without what changes from run to run (a passing remark, an
+    // address the system hands out anew).
+    virtual std::optional<QString> deviceKey(unsigned index) { return deviceName(index); }
     virtual std::optional<MidiHandle> open(unsigned index) = 0;
     // 0 on success, a non-zero code when the message was not sent.
     virtual int send(MidiHandle handle, std::uint32_t message, MidiTime when) = 0;

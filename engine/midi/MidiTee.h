@@ -24,6 +24,7 @@ public:
     std::optional<QString> deviceName(unsigned index) override {
         return m_device.deviceName(index);
     }
+    std::optional<QString> deviceKey(unsigned index) override { return m_device.deviceKey(index); }
     std::optional<MidiHandle> open(unsigned index) override { return m_device.open(index); }
     int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override { m_device.close(handle); }

@@ -20,10 +20,15 @@ std::optional<MidiHandle> RecordingMidiService::open(unsigned index) {
     if (index >= deviceCount() || std::find(failing.begin(), failing.end(), index) != failing.end())
         return std::nullopt;
     opened.push_back(index);
+    m_openedOn[m_next] = index;
     return m_next++;
 }
 
 int RecordingMidiService::send(MidiHandle handle, std::uint32_t message, MidiTime when) {
+    const auto device = m_openedOn.find(handle);
+    if (device != m_openedOn.end() &&
+        std::find(gone.begin(), gone.end(), device->second) != gone.end())
+        return kDeviceGone;
     messages.push_back({handle, message, when});
     return 0;
 }

@@ -6,11 +6,13 @@
 #include "engine/midi/MidiOutService.h"
 
 #include <QStringList>
+#include <map>
 #include <vector>
 
 // A MIDI output that keeps every message it is sent: the stand-in device for
 // tests and benchmarks. Devices are named by the list given; indexes listed in
-// failing refuse to open.
+// failing refuse to open, and sends to a device opened at an index listed in
+// gone report it gone. setNames plugs and unplugs devices.
 class RecordingMidiService : public MidiOutService {
 public:
     struct Message {
@@ -30,12 +32,16 @@ public:
     int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override;
 
+    void setNames(QStringList names) { m_names = std::move(names); }
+
     std::vector<unsigned> failing;
+    std::vector<unsigned> gone;
     std::vector<Message> messages;
     std::vector<unsigned> opened; // device index of each successful open
     std::vector<MidiHandle> closed;
 
 private:
     QStringList m_names;
+    std::map<MidiHandle, unsigned> m_openedOn;
     MidiHandle m_next = 1;
 };

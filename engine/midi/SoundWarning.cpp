@@ -10,17 +10,26 @@
 #include <QDir>
 
 QString SoundWarningAtStart(MidiOutService& service, const TMidiPort& port,
-                            std::optional<std::uint32_t> missingDevice,
+                            const std::optional<MidiDeviceChoice>& missingDevice,
                             const QString& settingsPath) {
     QStringList parts;
-    if (missingDevice)
+    const QString stand = service.deviceName(0).value_or(QStringLiteral("0"));
+    if (missingDevice && missingDevice->name.isEmpty())
         parts << QCoreApplication::translate(
                      "SoundWarning",
                      "The MIDI output device number %1 saved in the settings does not exist on "
                      "this computer; Marulet plays through \"%2\" instead. To use another device, "
                      "choose it in Sound/Parameters.")
-                     .arg(*missingDevice)
-                     .arg(service.deviceName(0).value_or(QStringLiteral("0")));
+                     .arg(missingDevice->number)
+                     .arg(stand);
+    else if (missingDevice)
+        parts << QCoreApplication::translate(
+                     "SoundWarning",
+                     "The MIDI output device \"%1\" saved in the settings is not connected; "
+                     "Marulet plays through \"%2\" until it is back. It stays chosen and is "
+                     "found again at the next start or when Sound/Parameters is opened; to use "
+                     "another device, choose it there.")
+                     .arg(missingDevice->name, stand);
     if (port.deviceId == 0) {
         const std::optional<QString> problem = service.deviceProblem(0);
         if (problem && !port.isOpen())
@@ -40,4 +49,13 @@ QString SoundWarningAtStart(MidiOutService& service, const TMidiPort& port,
                          .arg(*problem);
     }
     return parts.join(QStringLiteral("\n\n"));
+}
+
+QString SoundWarningDeviceLost(MidiOutService& service, const QString& device) {
+    return QCoreApplication::translate(
+               "SoundWarning",
+               "The MIDI output device \"%1\" has gone away (unplugged, or its MIDI server "
+               "stopped); Marulet plays through \"%2\" now. It stays chosen and is found again "
+               "at the next start or when Sound/Parameters is opened.")
+        .arg(device, service.deviceName(0).value_or(QStringLiteral("0")));
 }

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "engine/midi/MidiDeviceChoice.h"
 #include "engine/midi/MidiOutService.h"
 
 #include <array>
@@ -18,6 +19,12 @@ public:
 
     std::optional<MidiHandle> handle;
     std::uint32_t deviceId = 0;
+    // The name the settings keep beside deviceId (MidiOutService::deviceKey),
+    // which finds the device again when its number moved.
+    QString deviceName;
+    // The device the user chose, while it is missing and device 0 plays in
+    // its place; the settings keep it, and it takes over again once it is back.
+    std::optional<MidiDeviceChoice> awaitedDevice;
     std::array<std::int32_t, 16> programs{};
     std::array<std::int32_t, 16> volumes{};
     std::array<std::int32_t, 16> pans{};
@@ -31,6 +38,19 @@ public:
     void Open();
     void Close();
     bool isOpen() const { return handle.has_value(); }
+
+    // Makes device index the user's choice: deviceId and deviceName, and no
+    // device awaited any more. Opens nothing.
+    void chooseDevice(std::uint32_t index);
+    // The choice the settings keep: the awaited device, else the one in use.
+    MidiDeviceChoice savedChoice() const;
+    // After the device list was read anew (count devices): deviceId follows
+    // its device when the number moved, and an awaited device that is back
+    // takes over from device 0 (closed, opened, voices sent again).
+    void followChosenDevice(unsigned count);
+    // The name of a device that went away while it played, once; device 0
+    // took over when it did.
+    std::optional<QString> takeLostDevice();
     MidiOutService& service() { return m_service; }
 
     // Stamps every message sent until reset with this time (the field tick
@@ -50,7 +70,14 @@ public:
     int AllNotesOff(int channel);
 
 private:
+    // The open device has gone: device 0 takes over and the device is awaited.
+    void standIn();
+    // Programs and volumes of the four voices, sent again to a new device.
+    void sendVoices();
+
     MidiOutService& m_service;
+    std::optional<QString> m_lostDevice;
+    bool m_closing = false;
     std::optional<MidiTime> m_eventTime;
 };
 

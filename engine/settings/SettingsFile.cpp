@@ -114,14 +114,23 @@ SettingsReadResult ReadSettings(IniFile& ini, MidiOutService& service, const QSt
     prm.GridSize = ini.ReadInteger(kDesign, QStringLiteral("GridSize"), 20);
 
     midiPort = std::make_unique<TMidiPort>(service);
-    midiPort->deviceId =
-        static_cast<std::uint32_t>(ini.ReadInteger(kSound, QStringLiteral("Driver"), 0));
-    // A device that is gone (unplugged, another machine's settings) gives
-    // way to the built-in synthesizer rather than to silence.
+    const MidiDeviceChoice stored{
+        static_cast<std::uint32_t>(ini.ReadInteger(kSound, QStringLiteral("Driver"), 0)),
+        ini.ReadString(kSound, QStringLiteral("DriverName"), QString())};
+    // Device numbers move as devices come and go: the name finds it. A device
+    // that is not there (unplugged, another machine's settings) gives way to
+    // the built-in synthesizer rather than to silence, and stays the choice.
     const unsigned devices = midiPort->GetNumDevs();
-    if (devices > 0 && midiPort->deviceId >= devices) {
-        result.missingDevice = midiPort->deviceId;
-        midiPort->deviceId = 0;
+    if (devices == 0) {
+        midiPort->deviceId = stored.number;
+        midiPort->deviceName = stored.name;
+    } else if (const auto found = FindChosenDevice(service, devices, stored)) {
+        midiPort->chooseDevice(*found);
+        if (!stored.name.isEmpty()) midiPort->deviceName = stored.name;
+    } else {
+        result.missingDevice = stored;
+        midiPort->chooseDevice(0);
+        midiPort->awaitedDevice = stored;
     }
     midiPort->Open();
     for (int channel = 0; channel < kProgrammedChannels; ++channel) {
@@ -162,9 +171,12 @@ void WriteSettings(IniFile& ini) {
 
     // Without a port (start-up never ran) the device and programs are unknown
     // and the file keeps what it holds.
-    if (midiPort)
+    if (midiPort) {
+        const MidiDeviceChoice choice = midiPort->savedChoice();
         ini.WriteInteger(kSound, QStringLiteral("Driver"),
-                         static_cast<std::int32_t>(midiPort->deviceId));
+                         static_cast<std::int32_t>(choice.number));
+        ini.WriteString(kSound, QStringLiteral("DriverName"), choice.name);
+    }
     ini.WriteInteger(kSound, QStringLiteral("Volume"), prm.Volume);
     if (midiPort) {
         for (int channel = 0; channel < kProgrammedChannels; ++channel)

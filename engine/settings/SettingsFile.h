@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "engine/midi/MidiDeviceChoice.h"
 #include "engine/settings/SettingsRecord.h"
 
 #include <QString>
@@ -27,9 +28,9 @@ struct SettingsReadResult {
     // Why the settings file itself was passed over (a pipe, a device, too
     // large to be one); every setting then has its default. Empty when none.
     QString settingsError;
-    // The stored device number when no such device exists; the port was
-    // then opened on device 0.
-    std::optional<std::uint32_t> missingDevice;
+    // The stored device when it is not there; the port was then opened on
+    // device 0 and awaits it.
+    std::optional<MidiDeviceChoice> missingDevice;
 };
 
 // Fills prm from the settings file at start-up, stamps the version, creates

@@ -107,7 +107,7 @@ TEST_F(SettingsFileTest, AFileWrittenFromScratchHoldsEverySectionInOrder) {
                                       "ActiveBrush=255\nZzzBrush=8421504\n"
                                       "[Design]\nBgImage=\nEnableBgImage=0\nStretchBgImage=0\n"
                                       "HideTitlebar=0\nSnapGrid=0\nGridSize=20\n"
-                                      "[Sound]\nDriver=0\nVolume=90\n"
+                                      "[Sound]\nDriver=0\nDriverName=Recorder\nVolume=90\n"
                                       "Prg_00=13\nPrg_01=102\nPrg_02=116\nPrg_03=117\n"));
 }
 
@@ -178,17 +178,82 @@ TEST_F(SettingsFileTest, ExtremeProgramsRoundTripAndAMissingDeviceGivesWayToDevi
             "SoundFont=fonts/mine.sf2\n");
     const SettingsReadResult result = read();
     // No such device: the built-in one (index 0) plays instead, and says so.
-    EXPECT_EQ(result.missingDevice, std::optional<std::uint32_t>(0xFFFFFFFFu));
+    EXPECT_EQ(result.missingDevice, (MidiDeviceChoice{0xFFFFFFFFu, {}}));
     EXPECT_TRUE(midiPort->isOpen());
     EXPECT_EQ(service.opened, std::vector<unsigned>{0});
     EXPECT_EQ(midiPort->deviceId, 0u);
     EXPECT_EQ(prm.Volume, 500);
     write();
     const QByteArray written = fileBytes();
-    EXPECT_TRUE(written.contains("Driver=0\n"));
+    EXPECT_TRUE(written.contains("Driver=-1\n")) << "the choice is kept";
+    EXPECT_TRUE(written.contains("\nDriverName=\n"));
     EXPECT_TRUE(written.contains("SoundFont=fonts/mine.sf2\n")) << "the key is kept";
     EXPECT_TRUE(written.contains("Volume=500\n"));
     EXPECT_TRUE(written.contains("prg_00=-2147483648\nprg_01=0\n")) << written.constData();
+}
+
+TEST_F(SettingsFileTest, AStoredDeviceIsFoundByItsNameWhenItsNumberMoved) {
+    // A second interface plugged in ahead of the user's synthesizer.
+    service.setNames({"Marulet Synth", "Interface:Port 1", "Synth:In"});
+    setFile("[Sound]\nDriver=1\nDriverName=Synth:In\nVolume=90\n");
+    const SettingsReadResult result = read();
+    EXPECT_FALSE(result.missingDevice.has_value());
+    EXPECT_EQ(midiPort->deviceId, 2u);
+    EXPECT_EQ(service.opened, std::vector<unsigned>{2});
+    write();
+    EXPECT_TRUE(fileBytes().contains("[Sound]\nDriver=2\nDriverName=Synth:In\nVolume=90\n"))
+        << fileBytes().constData();
+}
+
+TEST_F(SettingsFileTest, AMissingDevicePlaysThroughDeviceZeroAndStaysInTheFile) {
+    service.setNames({"Marulet Synth", "Interface:Port 1"});
+    setFile("[Sound]\nDriver=2\nDriverName=Synth:In\n");
+    const SettingsReadResult first = read();
+    EXPECT_EQ(first.missingDevice, (MidiDeviceChoice{2, QStringLiteral("Synth:In")}));
+    EXPECT_EQ(midiPort->deviceId, 0u);
+    EXPECT_TRUE(midiPort->isOpen());
+    EXPECT_EQ(service.opened, std::vector<unsigned>{0});
+    write();
+    EXPECT_TRUE(fileBytes().contains("Driver=2\nDriverName=Synth:In\n")) << fileBytes().constData();
+
+    // Away for a second run too, then back at another number.
+    read();
+    write();
+    EXPECT_TRUE(fileBytes().contains("Driver=2\nDriverName=Synth:In\n"));
+    service.setNames({"Marulet Synth", "Synth:In", "Interface:Port 1"});
+    const SettingsReadResult back = read();
+    EXPECT_FALSE(back.missingDevice.has_value());
+    EXPECT_EQ(midiPort->deviceId, 1u);
+    EXPECT_EQ(service.opened.back(), 1u);
+
+    // Until the user picks another device.
+    service.setNames({"Marulet Synth", "Interface:Port 1"});
+    read();
+    midiPort->Close();
+    midiPort->chooseDevice(1);
+    midiPort->Open();
+    write();
+    EXPECT_TRUE(fileBytes().contains("Driver=1\nDriverName=Interface:Port 1\n"));
+}
+
+TEST_F(SettingsFileTest, AFileWithoutTheDeviceNameIsReadByNumberAsBefore) {
+    service.setNames({"Marulet Synth", "Interface:Port 1", "Synth:In"});
+    setFile("[Sound]\nDriver=2\nVolume=90\n");
+    EXPECT_FALSE(read().missingDevice.has_value());
+    EXPECT_EQ(midiPort->deviceId, 2u);
+    write();
+    // The name joins the number from now on, after the keys of a file
+    // that had none.
+    EXPECT_TRUE(fileBytes().contains("[Sound]\nDriver=2\nVolume=90\nDriverName=Synth:In\n"))
+        << fileBytes().constData();
+    EXPECT_TRUE(read().missingDevice == std::nullopt && midiPort->deviceId == 2u);
+
+    setFile("[Sound]\nDriver=3\n");
+    EXPECT_EQ(read().missingDevice, (MidiDeviceChoice{3, {}}));
+    EXPECT_EQ(midiPort->deviceId, 0u);
+    write();
+    EXPECT_TRUE(fileBytes().contains("[Sound]\nDriver=3\n"));
+    EXPECT_TRUE(fileBytes().contains("\nDriverName=\n"));
 }
 
 TEST_F(SettingsFileTest, AChosenSoundFontIsTakenInsideTheHomeFolderUnlessAbsolute) {

@@ -50,12 +50,27 @@ TEST(SoundWarningTest, SaysWhyTheFieldWillNotBeHeardAndWhatToDo) {
     EXPECT_EQ(SoundWarningAtStart(service, port, std::nullopt, QStringLiteral("/x/m.INI")),
               QString());
 
-    const QString missing = SoundWarningAtStart(service, port, 7u, QStringLiteral("/x/m.INI"));
+    const MidiDeviceChoice seven{7, {}};
+    const QString missing = SoundWarningAtStart(service, port, seven, QStringLiteral("/x/m.INI"));
     EXPECT_TRUE(missing.contains(QStringLiteral("number 7"))) << missing.toStdString();
     EXPECT_TRUE(missing.contains(QStringLiteral("\"Marulet Synth\" instead")));
+    const QString named = SoundWarningAtStart(
+        service, port, MidiDeviceChoice{7, QStringLiteral("UM-ONE:UM-ONE MIDI 1")},
+        QStringLiteral("/x/m.INI"));
+    EXPECT_TRUE(named.startsWith(QStringLiteral(
+        "The MIDI output device \"UM-ONE:UM-ONE MIDI 1\" saved in the settings is not "
+        "connected; Marulet plays through \"Marulet Synth\" until it is back.")))
+        << named.toStdString();
+    EXPECT_FALSE(named.contains(QStringLiteral("number")));
+    const QString lost =
+        SoundWarningDeviceLost(service, QStringLiteral("midi-monitor:input (JACK)"));
+    EXPECT_TRUE(lost.startsWith(
+        QStringLiteral("The MIDI output device \"midi-monitor:input (JACK)\" has gone away")))
+        << lost.toStdString();
+    EXPECT_TRUE(lost.contains(QStringLiteral("plays through \"Marulet Synth\" now")));
 
     service.problems[0] = QStringLiteral("no audio output (pulse: Connection refused)");
-    const QString noServer = SoundWarningAtStart(service, port, 7u, QStringLiteral("/x/m.INI"));
+    const QString noServer = SoundWarningAtStart(service, port, seven, QStringLiteral("/x/m.INI"));
     EXPECT_TRUE(noServer.startsWith(missing + QStringLiteral("\n\n")));
     EXPECT_TRUE(noServer.contains(QStringLiteral("no sound output: no audio output (pulse: "
                                                  "Connection refused).\nStart the sound server")))
