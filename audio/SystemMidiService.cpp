@@ -5,41 +5,10 @@
 
 #include <QCoreApplication>
 
-#include <RtMidi.h>
-#include <algorithm>
 #include <alsa/asoundlib.h>
 #include <exception>
-#include <unistd.h>
 
 namespace {
-constexpr const char* kClientName = "Marulet";
-
-// With a callback installed RtMidi reports here instead of printing or
-// throwing; the text marks the device's last call as failed.
-void onRtMidiError(RtMidiError::Type, const std::string& text, void* data) {
-    *static_cast<std::string*>(data) = text.empty() ? std::string("RtMidi error") : text;
-}
-
-bool alsaCompiledIn() {
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
-    return std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) != apis.end();
-}
-
-// Only ALSA by name: asking for any API may pick JACK, which crashes when a
-// port is opened with no JACK server running. Without a sequencer device
-// RtMidi throws here, and there are no external ports.
-std::unique_ptr<RtMidiOut> alsaOutput(std::string* errorSink) {
-    // RtMidi prints its complaint before it throws: look for the sequencer first.
-    if (!alsaCompiledIn() || ::access("/dev/snd/seq", R_OK | W_OK) != 0) return nullptr;
-    try {
-        auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
-        out->setErrorCallback(&onRtMidiError, errorSink);
-        return out;
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-}
 // The ALSA library prints its errors to the terminal (a missing card when the
 // synthesizer tries its ALSA output); every failure that matters reaches the
 // user through the device's name instead.
@@ -49,24 +18,12 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 SystemMidiService::SystemMidiService(QStringList soundFonts, QStringList audioOutputs)
     : m_soundFonts(std::move(soundFonts)), m_audioOutputs(std::move(audioOutputs)) {
     snd_lib_error_set_handler(&quietAlsa);
-    m_lister.port = alsaOutput(&m_lister.error);
 }
 
 SystemMidiService::~SystemMidiService() = default;
 
-unsigned SystemMidiService::externalCount() {
-    if (!m_lister.port) return 0;
-    try {
-        m_lister.error.clear();
-        const unsigned count = m_lister.port->getPortCount();
-        return m_lister.error.empty() ? count : 0;
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
 unsigned SystemMidiService::deviceCount() {
-    return 1 + externalCount();
+    return 1 + m_external.refresh();
 }
 
 std::optional<QString> SystemMidiService::deviceName(unsigned index) {
@@ -77,15 +34,12 @@ std::optional<QString> SystemMidiService::deviceName(unsigned index) {
         return QCoreApplication::translate("SystemMidiService", "%1 (no sound: %2)")
             .arg(name, *problem);
     }
-    if (index - 1 >= externalCount()) return std::nullopt;
-    try {
-        m_lister.error.clear();
-        const std::string name = m_lister.port->getPortName(index - 1);
-        if (!m_lister.error.empty() || name.empty()) return std::nullopt;
-        return QString::fromStdString(name);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    return m_external.name(index - 1);
+}
+
+std::optional<QString> SystemMidiService::deviceKey(unsigned index) {
+    if (index == 0) return QStringLiteral("Marulet Synth");
+    return m_external.key(index - 1);
 }
 
 std::optional<MidiHandle> SystemMidiService::open(unsigned index) {
@@ -104,11 +58,8 @@ std::optional<MidiHandle> SystemMidiService::open(unsigned index) {
             device->output->setTap(m_tap);
             device->synth = std::move(synth);
         } else {
-            if (index - 1 >= externalCount()) return std::nullopt;
-            device->port = alsaOutput(&device->error);
-            if (!device->port) return std::nullopt;
-            device->port->openPort(index - 1, kClientName);
-            if (!device->error.empty() || !device->port->isPortOpen()) return std::nullopt;
+            device->external = m_external.open(index - 1);
+            if (!device->external) return std::nullopt;
         }
     } catch (const std::exception&) {
         return std::nullopt;
@@ -132,25 +83,21 @@ int SystemMidiService::send(MidiHandle handle, std::uint32_t message, MidiTime w
     const unsigned char bytes[3] = {static_cast<unsigned char>(message & 0xFF),
                                     static_cast<unsigned char>((message >> 8) & 0xFF),
                                     static_cast<unsigned char>((message >> 16) & 0xFF)};
-    try {
-        device.error.clear();
-        device.port->sendMessage(bytes, static_cast<std::size_t>(length));
-    } catch (const std::exception&) {
-        return kSendFailed;
+    switch (m_external.send(*device.external, bytes, static_cast<std::size_t>(length))) {
+    case ExternalMidiPorts::Sent::Done:
+        return 0;
+    case ExternalMidiPorts::Sent::Gone:
+        return kDeviceGone;
+    case ExternalMidiPorts::Sent::Failed:
+        break;
     }
-    return device.error.empty() ? 0 : kSendFailed;
+    return kSendFailed;
 }
 
 void SystemMidiService::close(MidiHandle handle) {
     const auto found = m_open.find(handle);
     if (found == m_open.end()) return;
-    if (found->second->port) {
-        try {
-            found->second->port->closePort();
-        } catch (const std::exception&) {
-            // The device is released with its object below either way.
-        }
-    }
+    if (found->second->external) m_external.close(*found->second->external);
     m_open.erase(found);
 }
 

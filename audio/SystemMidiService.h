@@ -6,18 +6,18 @@
 #include "audio/AudioOutput.h"
 #include "audio/AudioTap.h"
 #include "audio/EmbeddedSynth.h"
+#include "audio/ExternalMidiPorts.h"
 #include "engine/midi/MidiOutService.h"
 
 #include <QStringList>
 #include <map>
 #include <memory>
-#include <string>
 
 class AudioTap;
-class RtMidiOut;
 
 // The MIDI outputs of this machine: index 0 is the built-in synthesizer,
-// 1 and up are the ALSA sequencer's output ports in RtMidi's order.
+// 1 and up the external ports (ExternalMidiPorts: ALSA, then JACK, then
+// Marulet's own port), read anew by each deviceCount().
 class SystemMidiService : public MidiOutService {
 public:
     static constexpr int kSendFailed = 1;    // the device refused or has gone
@@ -32,6 +32,7 @@ public:
 
     unsigned deviceCount() override;
     std::optional<QString> deviceName(unsigned index) override;
+    std::optional<QString> deviceKey(unsigned index) override;
     std::optional<MidiHandle> open(unsigned index) override;
     int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override;
@@ -52,17 +53,14 @@ private:
     struct Device {
         std::unique_ptr<EmbeddedSynth> synth;
         std::unique_ptr<AudioOutput> output; // stops before its synth goes
-        std::unique_ptr<RtMidiOut> port;
-        std::string error; // set by RtMidi's error callback; empty while all is well
+        std::optional<ExternalMidiPorts::Handle> external;
     };
-
-    unsigned externalCount();
 
     QStringList m_soundFonts;
     QStringList m_audioOutputs;
     QString m_synthProblem; // why the last open of the synth failed
     AudioTap* m_tap = nullptr;
-    Device m_lister; // lists the external ports; no port is opened on it
+    ExternalMidiPorts m_external;
     std::map<MidiHandle, std::unique_ptr<Device>> m_open;
     MidiHandle m_next = 1;
 };
