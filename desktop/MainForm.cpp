@@ -213,6 +213,11 @@ void TMaruletMainForm::Timer1Timer() {
     if (midiPort) {
         midiPort->setEventTime(std::nullopt);
         midiPort->tickSent(tickTime);
+        // Said once the tick is done: a message box runs the timer under it.
+        if (const auto lost = midiPort->takeLostDevice()) {
+            const QString message = SoundWarningDeviceLost(*m_midiService, *lost);
+            QTimer::singleShot(0, this, [this, message] { tellUser(message); });
+        }
     }
     m_field->refresh();
 }

@@ -182,6 +182,7 @@ void TOptionDlg::retranslateUi() {
         fitLabelBefore(label, limit);
     for (int i = 0; i < ResPtnComboBox->count(); ++i)
         ResPtnComboBox->setItemText(i, tr(kPatternTexts[i]));
+    fillDeviceList(false);
 }
 
 void TOptionDlg::changeEvent(QEvent* event) {
@@ -220,15 +221,29 @@ QString TOptionDlg::formatRisingSpeed(double value, const QLocale& locale) {
            QString::number(tenths % 10);
 }
 
+void TOptionDlg::fillDeviceList(bool readAnew) {
+    if (!midiPort) return;
+    // The list index is the device index, so an unreadable name keeps its place.
+    MidiOutService& service = midiPort->service();
+    const unsigned count =
+        readAnew ? midiPort->GetNumDevs() : static_cast<unsigned>(MidiDevCmbBox->count());
+    const QSignalBlocker quiet(MidiDevCmbBox);
+    if (readAnew) MidiDevCmbBox->clear();
+    for (unsigned device = 0; device < count; ++device) {
+        const QString name = service.deviceName(device).value_or(tr(kNoDevice));
+        if (readAnew)
+            MidiDevCmbBox->addItem(name);
+        else
+            MidiDevCmbBox->setItemText(static_cast<int>(device), name);
+    }
+    // Devices come and go while the program runs: the chosen one is found
+    // again by its name.
+    if (readAnew) midiPort->followChosenDevice(count);
+}
+
 void TOptionDlg::FormCreate() {
     MidiDevCmbBox->clear();
-    if (midiPort) {
-        // The list index is the device index, so an unreadable name keeps its place.
-        MidiOutService& service = midiPort->service();
-        const unsigned count = midiPort->GetNumDevs();
-        for (unsigned device = 0; device < count; ++device)
-            MidiDevCmbBox->addItem(service.deviceName(device).value_or(tr(kNoDevice)));
-    }
+    fillDeviceList(true);
     QStringList names;
     for (const auto& name : PrgNames)
         names << QString::fromLatin1(name);
@@ -242,6 +257,7 @@ void TOptionDlg::FormCreate() {
 }
 
 void TOptionDlg::FormShow() {
+    fillDeviceList(true);
     selectIndex(MidiDevCmbBox, midiPort ? qint64(midiPort->deviceId) : -1);
     for (int channel = 0; channel < 4; ++channel)
         selectIndex(programList(channel), midiPort ? midiPort->programs[channel] : -1);
@@ -260,7 +276,7 @@ void TOptionDlg::MidiDevCmbBoxChange() {
     if (!midiPort || device < 0) return;
     // Close silences the old device before anything reaches the new one.
     midiPort->Close();
-    midiPort->deviceId = static_cast<std::uint32_t>(device);
+    midiPort->chooseDevice(static_cast<std::uint32_t>(device));
     midiPort->Open();
     for (int channel = 0; channel < 4; ++channel) {
         midiPort->ProgramChange(channel, midiPort->programs[channel]);

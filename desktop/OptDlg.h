@@ -32,6 +32,7 @@ public:
     // Fills the lists; runs once, from the constructor.
     void FormCreate();
     // Loads the current values; runs each time the hidden dialog is shown.
+    // The device list is read anew, so devices plugged in since show up.
     void FormShow();
 
     void MidiDevCmbBoxChange();
@@ -72,5 +73,8 @@ protected:
 
 private:
     void retranslateUi();
+    // The device names: read anew (and the port's device found again in the
+    // new list), or only shown again in the language now chosen.
+    void fillDeviceList(bool readAnew);
     QComboBox* programList(int channel) const;
 };

@@ -32,8 +32,8 @@ protected:
     RecordingMidiService* service = nullptr;
     std::unique_ptr<TMaruletMainForm> form;
 
-    void open(bool show = true) {
-        auto recorder = std::make_unique<RecordingMidiService>();
+    void open(bool show = true, QStringList devices = {QStringLiteral("Recorder")}) {
+        auto recorder = std::make_unique<RecordingMidiService>(std::move(devices));
         service = recorder.get();
         form = std::make_unique<TMaruletMainForm>(iniPath, std::move(recorder));
         form->createDialogs();
@@ -227,6 +227,33 @@ TEST_F(MainFormTest, ClosingSavesPlacementsLayoutAndSettingsThenSilences) {
     EXPECT_EQ(ini.ReadInteger("Piece3", "Xpos", 0), 300);
     EXPECT_EQ(ini.ReadBool("Piece4", "Enabled", true), false);
     EXPECT_EQ(ini.ReadInteger("Param", "Reach", 0), 222);
+}
+
+TEST_F(MainFormTest, ADeviceThatGoesWhilePlayingIsToldOnceAndStaysChosen) {
+    writeSettings("[Sound]\nDriver=1\nDriverName=Port\n");
+    open(true, {QStringLiteral("Synth"), QStringLiteral("Port")});
+    ASSERT_EQ(midiPort->deviceId, 1u);
+    QStringList told;
+    form->tellUser = [&](const QString& message) { told << message; };
+
+    service->gone = {1}; // the cable is pulled
+    form->Timer1Timer();
+    midiPort->NoteOn(0, 60, 100); // a note of this tick finds it gone
+    form->Timer1Timer();
+    form->Timer1Timer();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(told.size(), 1) << told.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral(
+        "The MIDI output device \"Port\" has gone away (unplugged, or its MIDI server stopped); "
+        "Marulet plays through \"Synth\" now.")))
+        << told[0].toStdString();
+    EXPECT_EQ(midiPort->deviceId, 0u);
+    EXPECT_TRUE(midiPort->isOpen());
+
+    form->close();
+    IniFile ini(iniPath);
+    EXPECT_EQ(ini.ReadInteger("Sound", "Driver", 0), 1);
+    EXPECT_EQ(ini.ReadString("Sound", "DriverName", QString()), QStringLiteral("Port"));
 }
 
 TEST_F(MainFormTest, AStartReadsBackWhatTheLastCloseSaved) {

@@ -379,6 +379,57 @@ TEST_F(OptDlgTest, PickingADeviceSilencesTheOldOneBeforeProgrammingTheNew) {
     EXPECT_EQ(midiPort->programs[3], 73);
 }
 
+TEST_F(OptDlgTest, ReopeningListsThePortsPresentNowAndFindsTheChosenOneAgain) {
+    makePort();
+    TOptionDlg& d = show();
+    pick(d.MidiDevCmbBox, 2);
+    EXPECT_EQ(midiPort->savedChoice(), (MidiDeviceChoice{2, QStringLiteral("Port B")}));
+    const MidiHandle onB = *midiPort->handle;
+
+    // A device plugged in ahead of it: listed, and the choice moves along.
+    d.close();
+    service->setNames({"Marulet Synth", "New", "Port A", "Port B"});
+    service->messages.clear();
+    d.show();
+    EXPECT_EQ(items(d.MidiDevCmbBox), (QStringList{"Marulet Synth", "New", "Port A", "Port B"}));
+    EXPECT_EQ(d.MidiDevCmbBox->currentIndex(), 3);
+    EXPECT_EQ(midiPort->deviceId, 3u);
+    EXPECT_EQ(midiPort->handle, onB) << "the port plays on undisturbed";
+    EXPECT_TRUE(service->messages.empty());
+
+    // Its cable pulled while it plays: device 0 takes over, and the list says so.
+    service->gone = {2};
+    midiPort->NoteOn(0, 60, 100);
+    EXPECT_EQ(midiPort->deviceId, 0u);
+    d.close();
+    service->setNames({"Marulet Synth", "New", "Port A"});
+    d.show();
+    EXPECT_EQ(items(d.MidiDevCmbBox), (QStringList{"Marulet Synth", "New", "Port A"}));
+    EXPECT_EQ(d.MidiDevCmbBox->currentIndex(), 0);
+
+    // Plugged in again: the next visit finds it by its name.
+    d.close();
+    service->gone.clear();
+    service->setNames({"Marulet Synth", "Port B"});
+    service->messages.clear();
+    d.show();
+    EXPECT_EQ(d.MidiDevCmbBox->currentIndex(), 1);
+    EXPECT_EQ(midiPort->deviceId, 1u);
+    EXPECT_EQ(service->opened.back(), 1u);
+    ASSERT_TRUE(midiPort->handle);
+    std::vector<Bytes> onNew;
+    for (const auto& m : service->messages)
+        if (m.handle == *midiPort->handle) onNew.push_back({m.status(), m.data1(), m.data2()});
+    EXPECT_EQ(onNew, (std::vector<Bytes>{{0xC0, 12, 0},
+                                         {0xB0, 7, 90},
+                                         {0xC1, 5, 0},
+                                         {0xB1, 7, 90},
+                                         {0xC2, 48, 0},
+                                         {0xB2, 7, 90},
+                                         {0xC3, 73, 0},
+                                         {0xB3, 7, 90}}));
+}
+
 TEST_F(OptDlgTest, ProgramVolumeReachAndPatternChangesGoStraightThrough) {
     makePort();
     TOptionDlg& d = show();
