@@ -13,9 +13,9 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from perf_run import cpu_ticks, painted, rss_mb  # noqa: E402
-from play import Session, field_origin, find_window, wait_until  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from harness import (Session, field_origin, find_window, measure, painted,  # noqa: E402
+                     wait_until)
 from Xlib import display  # noqa: E402
 
 
@@ -27,7 +27,6 @@ def main():
         s.start_sound()
         s.start_display()
         dpy = display.Display(s.env["DISPLAY"])
-        hz = os.sysconf("SC_CLK_TCK")
         for size in ("9000x6000", "640x480"):
             photo = os.path.join(s.appdir, f"photo{size}.jpg")
             subprocess.run(["convert", "-size", size, "gradient:#2050a0-#d0a040",
@@ -47,16 +46,10 @@ def main():
                 subprocess.run(["xdotool", "mousemove", str(x), str(y), "keydown", "ctrl",
                                 "click", "1", "keyup", "ctrl"], env=s.env, check=True)
             time.sleep(5)
-            c0, w0 = cpu_ticks(app.pid), time.monotonic()
-            peak = 0.0
-            while time.monotonic() - w0 < seconds:
-                time.sleep(1)
-                peak = max(peak, rss_mb(app.pid))
-            c1, w1 = cpu_ticks(app.pid), time.monotonic()
-            cpu = 100 * (c1 - c0) / hz / (w1 - w0)
+            [m] = measure([app.pid], seconds)
             print(f"{size} stretched: first paint after {startup:.0f} ms, "
-                  f"CPU while playing {cpu:.2f} % of one core over {w1 - w0:.0f} s, "
-                  f"resident {peak:.0f} MB", flush=True)
+                  f"CPU while playing {m.cpu:.2f} % of one core over {m.seconds:.0f} s, "
+                  f"resident {m.peak_rss:.0f} MB", flush=True)
             app.send_signal(signal.SIGTERM)
             app.wait(20)
     finally:

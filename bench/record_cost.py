@@ -15,18 +15,13 @@ import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import mido  # noqa: E402
-from harness import Session, field_origin, find_window, wait_until  # noqa: E402
-from perf_run import cpu_ticks  # noqa: E402
+from harness import Session, field_origin, find_window, measure, wait_until  # noqa: E402
 from record import Menu  # noqa: E402
 from Xlib import display  # noqa: E402
 
 
 def cpu_percent(pid, seconds):
-    hz = os.sysconf("SC_CLK_TCK")
-    c0, w0 = cpu_ticks(pid), time.monotonic()
-    time.sleep(seconds)
-    c1, w1 = cpu_ticks(pid), time.monotonic()
-    return 100 * (c1 - c0) / hz / (w1 - w0)
+    return measure([pid], seconds)[0].cpu
 
 
 def main():

@@ -27,36 +27,11 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import (Session, ctrl_click, field_origin, note_onsets,  # noqa: E402
+from harness import (Session, ctrl_click, field_origin, measure, note_onsets,  # noqa: E402
                      phase_arc_ms, piece_centre, start_program, start_pulse)
 from Xlib import display  # noqa: E402
 
 RATE = 44100
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024
-    return 0.0
-
-
-def cpu_over(seconds, pids, sample=None):
-    start = [cpu_seconds(p) for p in pids]
-    t0 = time.monotonic()
-    while time.monotonic() - t0 < seconds:
-        time.sleep(1)
-        if sample:
-            sample()
-    took = time.monotonic() - t0
-    return [100 * (cpu_seconds(p) - c) / took for p, c in zip(pids, start)]
 
 
 def run_program(s, dpy, settings):
@@ -127,24 +102,22 @@ def main():
 
         app, origin = run_program(s, dpy, "")
         time.sleep(6)  # silent long enough to pause its output
-        prog, srv = cpu_over(seconds, [app.pid, server.pid])
-        print(f"(c) idle field: program {prog:.2f} %, server {srv:.2f} % of one core")
+        prog, srv = measure([app.pid, server.pid], seconds)
+        print(f"(c) idle field: program {prog.cpu:.2f} %, server {srv.cpu:.2f} % of one core")
         for piece in (10, 24, 38):
             ctrl_click(s, *piece_centre(origin, piece))
         time.sleep(5)
-        peak = [0.0]
-        prog, srv = cpu_over(seconds, [app.pid, server.pid],
-                             lambda: peak.__setitem__(0, max(peak[0], rss_mb(app.pid))))
-        print(f"(a) a few pieces playing: program {prog:.2f} %, server {srv:.2f} %; "
-              f"resident memory {peak[0]:.1f} MB (peak of 1 s samples)")
+        prog, srv = measure([app.pid, server.pid], seconds)
+        print(f"(a) a few pieces playing: program {prog.cpu:.2f} %, server {srv.cpu:.2f} %; "
+              f"resident memory {prog.peak_rss:.1f} MB (peak of 1 s samples)")
         stop(app)
 
         app, origin = run_program(s, dpy, "[Param]\nReach=200\nActiveLv=2\n[Sound]\nVolume=127\n")
         for piece in (17, 31):
             ctrl_click(s, *piece_centre(origin, piece))
         time.sleep(12)
-        prog, srv = cpu_over(seconds, [app.pid, server.pid])
-        print(f"(b) busy field: program {prog:.2f} %, server {srv:.2f} %")
+        prog, srv = measure([app.pid, server.pid], seconds)
+        print(f"(b) busy field: program {prog.cpu:.2f} %, server {srv.cpu:.2f} %")
         monitor = Monitor(s)
         time.sleep(10)
         monitor.stop()

@@ -1,6 +1,7 @@
-"""What every end-to-end check of Marulet shares: a private X server and
-sound server, a copy of the program in a folder of its own, finding its
-window and pieces on the screen, and recording what the sound server plays.
+"""What every end-to-end check and bench of Marulet shares: a private X
+server and sound server, a copy of the program in a folder of its own,
+finding its window and pieces on the screen, recording what the sound
+server plays, and measuring a process: CPU, resident memory and wake-ups.
 Only the processes started here are stopped, by their ids.
 """
 import math
@@ -15,6 +16,7 @@ import time
 from Xlib import X
 
 W, H = 1280, 800
+HZ = os.sysconf("SC_CLK_TCK")
 
 
 def log(msg):
@@ -134,6 +136,21 @@ def screenshot(session, path):
     subprocess.run(["import", "-window", "root", "-depth", "8", path], env=session.env, check=True)
 
 
+def is_outline(r, g, b):
+    """A body's blue outline on the black ground."""
+    return b > 120 and r < 80 and g < 80
+
+
+def painted(win):
+    """True once the window shows a piece's outline."""
+    geo = win.get_geometry()
+    img = win.get_image(0, 0, geo.width, geo.height, X.ZPixmap, 0xFFFFFFFF).data
+    for i in range(0, len(img) - 3, 4):  # BGRX
+        if is_outline(img[i + 2], img[i + 1], img[i]):
+            return True
+    return False
+
+
 def client_rect(win):
     """The client window's left, top, width and height on the screen."""
     root = win.query_tree().root
@@ -160,8 +177,7 @@ def field_origin(session, win=None):
     for y in range(y0, y1):
         row = px[y * w * 3:(y + 1) * w * 3]
         for x in range(x0, x1):
-            r, g, b = row[3 * x], row[3 * x + 1], row[3 * x + 2]
-            if b > 120 and r < 80 and g < 80:
+            if is_outline(row[3 * x], row[3 * x + 1], row[3 * x + 2]):
                 return x, y  # the first satellite's top edge
     raise AssertionError("no piece seen on the screen")
 
@@ -267,3 +283,89 @@ def start_program(s, dpy, settings):
     win = wait_until(lambda: find_window(dpy), 20, "the main window")
     time.sleep(1.0)
     return app, win
+
+
+# Measuring a process.
+
+def cpu_ticks(pid):
+    """The process's CPU time so far, user and system, in clock ticks (HZ)."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def rss_mb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024
+    return 0.0
+
+
+def thread_switches(pid):
+    """Each thread's name and its context switches so far, voluntary and
+    not: {tid: (name, switches)}. A thread that ends while it is read is
+    left out."""
+    found = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                name = f.read().strip()
+            switches = 0
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                for line in f:
+                    if line.startswith(("voluntary_ctxt_switches:",
+                                        "nonvoluntary_ctxt_switches:")):
+                        switches += int(line.split()[1])
+        except (FileNotFoundError, ProcessLookupError):
+            continue
+        found[int(tid)] = (name, switches)
+    return found
+
+
+class Meter:
+    """Measures a process from its making to stop(): CPU as a percentage of
+    one core, the peak of resident memory over sample() calls, and wake-ups
+    (context switches) per second by thread name. A thread that ends before
+    stop() is not counted; one that starts in between counts whole."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.t0 = time.monotonic()
+        self.ticks0 = cpu_ticks(pid)
+        self.switches0 = thread_switches(pid)
+        self.peak_rss = rss_mb(pid)
+
+    def sample(self):
+        self.peak_rss = max(self.peak_rss, rss_mb(self.pid))
+
+    def stop(self):
+        ticks, switches = cpu_ticks(self.pid), thread_switches(self.pid)
+        self.seconds = time.monotonic() - self.t0
+        self.cpu = 100 * (ticks - self.ticks0) / HZ / self.seconds
+        self.threads = {}  # name: (how many threads, wake-ups per second)
+        for tid, (name, count) in switches.items():
+            old = self.switches0.get(tid)
+            rate = (count - (old[1] if old else 0)) / self.seconds
+            n, total = self.threads.get(name, (0, 0.0))
+            self.threads[name] = (n + 1, total + rate)
+        self.wakeups = sum(rate for _, rate in self.threads.values())
+        return self
+
+    def wakeup_report(self):
+        """The wake-ups per second, all and by thread, busiest first."""
+        parts = [f"{name}{f' (x{n})' if n > 1 else ''} {rate:.1f}" for name, (n, rate)
+                 in sorted(self.threads.items(), key=lambda t: -t[1][1])]
+        return f"{self.wakeups:.1f}/s: " + ", ".join(parts)
+
+
+def measure(pids, seconds, every=1.0):
+    """Measures the processes over some seconds, sampling resident memory
+    every so often; gives a stopped Meter a process."""
+    meters = [Meter(pid) for pid in pids]
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        time.sleep(min(every, max(0.0, end - time.monotonic())))
+        for m in meters:
+            m.sample()
+    return [m.stop() for m in meters]
