@@ -3,9 +3,10 @@
 private X server and a PulseAudio null sink with shared memory on (as
 desktops run it).
 
-- CPU of the program and of the sound server over SECONDS (default 30) for
-  (c) an idle field, (a) a few pieces playing, (b) a busy field (reach 200,
-  rising speed 2, two pieces excited); resident memory while (a) plays;
+- CPU and wake-ups (context switches a second, all and by thread) of the
+  program and of the sound server over SECONDS (default 30) for (c) an
+  idle field, (a) a few pieces playing, (b) a busy field (reach 200, rising
+  speed 2, two pieces excited); resident memory while (a) plays;
 - the peak level of the busy field at volume 127 (full scale is 1.0);
 - the onset spread of fourteen isolated notes against the 50 ms grid (the
   arc holding 90 % of their phases, and all of them);
@@ -33,6 +34,11 @@ def run_program(s, settings):
     return app, field_origin(s, win)
 
 
+def print_wakeups(prog, srv):
+    print(f"    wake-ups of the program {prog.wakeup_report()}")
+    print(f"    wake-ups of the server {srv.wakeup_report()}", flush=True)
+
+
 def main():
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30
     with session(sys.argv[1], shm=True) as s:
@@ -41,10 +47,12 @@ def main():
         time.sleep(6)  # silent long enough to pause its output
         prog, srv = measure([app.pid, server.pid], seconds)
         print(f"(c) idle field: program {prog.cpu:.2f} %, server {srv.cpu:.2f} % of one core")
+        print_wakeups(prog, srv)
         play_a_few(s, origin)
         prog, srv = measure([app.pid, server.pid], seconds)
         print(f"(a) a few pieces playing: program {prog.cpu:.2f} %, server {srv.cpu:.2f} %; "
               f"resident memory {prog.peak_rss:.1f} MB (peak of 1 s samples)")
+        print_wakeups(prog, srv)
         s.stop(app)
 
         app, origin = run_program(s, "[Param]\nReach=200\nActiveLv=2\n[Sound]\nVolume=127\n")
@@ -52,6 +60,7 @@ def main():
         time.sleep(12)
         prog, srv = measure([app.pid, server.pid], seconds)
         print(f"(b) busy field: program {prog.cpu:.2f} %, server {srv.cpu:.2f} %")
+        print_wakeups(prog, srv)
         monitor = SinkMonitor(s)
         time.sleep(10)
         monitor.stop()
