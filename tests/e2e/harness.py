@@ -520,8 +520,8 @@ def thread_switches(pid):
 class Meter:
     """Measures a process from its making to stop(): CPU as a percentage of
     one core, the peak of resident memory over sample() calls, and wake-ups
-    (context switches) per second by thread name. A thread that ends before
-    stop() is not counted; one that starts in between counts whole."""
+    (context switches) per second, all and by thread. A thread that ends
+    before stop() is not counted; one that starts in between counts whole."""
 
     def __init__(self, pid):
         self.pid = pid
@@ -537,20 +537,21 @@ class Meter:
         ticks, switches = cpu_ticks(self.pid), thread_switches(self.pid)
         self.seconds = time.monotonic() - self.t0
         self.cpu = 100 * (ticks - self.ticks0) / HZ / self.seconds
-        self.threads = {}  # name: (how many threads, wake-ups per second)
+        # Threads may share a name (a worker keeps the program's unless it
+        # is given one): each is listed by itself, the main one marked.
+        self.threads = []  # (name, wake-ups per second), busiest first
         for tid, (name, count) in switches.items():
             old = self.switches0.get(tid)
-            rate = (count - (old[1] if old else 0)) / self.seconds
-            n, total = self.threads.get(name, (0, 0.0))
-            self.threads[name] = (n + 1, total + rate)
-        self.wakeups = sum(rate for _, rate in self.threads.values())
+            label = f"{name} (main)" if tid == self.pid else name
+            self.threads.append((label, (count - (old[1] if old else 0)) / self.seconds))
+        self.threads.sort(key=lambda t: -t[1])
+        self.wakeups = sum(rate for _, rate in self.threads)
         return self
 
     def wakeup_report(self):
         """The wake-ups per second, all and by thread, busiest first."""
-        parts = [f"{name}{f' (x{n})' if n > 1 else ''} {rate:.1f}" for name, (n, rate)
-                 in sorted(self.threads.items(), key=lambda t: -t[1][1])]
-        return f"{self.wakeups:.1f}/s: " + ", ".join(parts)
+        return f"{self.wakeups:.1f}/s: " + ", ".join(
+            f"{name} {rate:.1f}" for name, rate in self.threads)
 
 
 def measure(pids, seconds, every=1.0):
