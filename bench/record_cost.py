@@ -9,7 +9,6 @@ Usage: record_cost.py PATH-TO-MARULET [SECONDS-RECORDED]
 """
 import os
 import sys
-import time
 import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -32,15 +31,9 @@ def main():
         wav = os.path.join(s.tmp, "minute.wav")
 
         before = cpu_percent(app.pid, 30)
-        menu.file_item("m")
-        menu.save_as(midi)
-        menu.file_item("a")
-        menu.save_as(wav)
+        menu.start_recording(midi, wav)
         during = cpu_percent(app.pid, recorded)
-        menu.file_item("m")
-        time.sleep(0.5)
-        menu.file_item("a")
-        time.sleep(1.0)
+        menu.stop_recording()
         after = cpu_percent(app.pid, 30)
 
         print(f"CPU not recording: {before:.2f} % before, {after:.2f} % after (of one core)")

@@ -363,6 +363,20 @@ class Menu:
         self.s.xdo("key", "Return")
         wait_until(lambda: os.path.exists(path), 10, f"the file {path}")
 
+    def start_recording(self, midi, wav):
+        """Starts recording MIDI and audio into those files."""
+        self.file_item("m")
+        self.save_as(midi)
+        self.file_item("a")
+        self.save_as(wav)
+
+    def stop_recording(self):
+        """Stops both recordings: their items again."""
+        self.file_item("m")
+        time.sleep(0.5)
+        self.file_item("a")
+        time.sleep(1.0)
+
 
 # What the sound server plays.
 

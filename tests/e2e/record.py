@@ -62,10 +62,7 @@ def main():
         midi = os.path.join(s.tmp, "take.mid")
         wav = os.path.join(s.tmp, "take.wav")
 
-        menu.file_item("m")
-        menu.save_as(midi)
-        menu.file_item("a")
-        menu.save_as(wav)
+        menu.start_recording(midi, wav)
         shown = window_title(s.dpy, win)
         log(f"recording; the title reads {shown!r}")
         assert "REC" in shown and shown.startswith("Marulet"), "the title does not show it"
@@ -73,10 +70,7 @@ def main():
         excite(s, origin, [24], times=3, pause=0.1)
         time.sleep(8.0)  # rates of 3 a tick fire within 5 s
 
-        menu.file_item("m")
-        time.sleep(0.5)
-        menu.file_item("a")
-        time.sleep(1.0)
+        menu.stop_recording()
         assert window_title(s.dpy, win) == "Marulet", "the title still shows a recording"
 
         notes, length = check_midi(midi)
