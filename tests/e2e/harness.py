@@ -371,7 +371,7 @@ class Menu:
         self.save_as(wav)
 
     def stop_recording(self):
-        """Stops both recordings: their items again."""
+        """Stops both recordings by choosing their items again."""
         self.file_item("m")
         time.sleep(0.5)
         self.file_item("a")
@@ -384,7 +384,8 @@ RAW_MONO = ["--raw", "--format=float32le", f"--rate={RATE}", "--channels=1"]
 
 
 def record_sink(session, seconds, latency_ms, *args, **kw):
-    """Records the null sink's monitor with parec for some seconds."""
+    """Records the null sink's monitor with parec for some seconds, or,
+    when seconds is None, leaves parec running for the caller to stop."""
     rec = session.start(["parec", "-d", "nullsink.monitor", f"--latency-msec={latency_ms}",
                          *args], **kw)
     if seconds is None:
