@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Measures the running program as a user runs it, on a private X server and
 PulseAudio null sink: time from exec to the first painted window, CPU use
 and resident memory over 30 s while a few excited pieces play.

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """CPU while playing with a large background photo against a small one, in
 one run: a 9000 x 6000 JPEG and a 640 x 480 JPEG, each stretched over the
 window, with three excited pieces recolouring every tick. Also the time to

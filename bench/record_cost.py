@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """What recording costs, measured as a user runs the program on a private X
 server and PulseAudio null sink: with a few excited pieces playing, the
 program's CPU over 30 s without recording, over 60 s while recording MIDI and

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Figures of the sound path, measured as a user runs the program: on a
 private X server and a PulseAudio null sink with shared memory on (as
 desktops run it).

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Marulet on a desktop with a window manager (openbox), as a user meets it.
 
 Checks that the restore command (and the window manager's own state changes)

@@ -1,3 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
+
 """What every end-to-end check and bench of Marulet shares: a private X
 server with a window manager and a private sound server, a copy of the
 program in a folder of its own, finding its window, field and pieces on the

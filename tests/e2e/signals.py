@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Stopping Marulet by a signal loses nothing, and a hostile settings file
 does not hang it.
 

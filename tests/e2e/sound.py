@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """The sound path as a user meets it, on a private X server and PulseAudio.
 
 1. No sound server at start: a message window says so; once a server
