@@ -30,10 +30,8 @@ import subprocess
 import sys
 import time
 
-from Xlib import display
-
-from harness import (Session, client_rect, ctrl_click, field_origin, find_window, find_windows,
-                     log, phase_arc_ms, piece_centre, start_program, start_pulse, wait_until)
+from harness import (PITCH, client_rect, excite, field_origin, find_windows, log, session,
+                     start_program, wait_until)
 
 RATE = 48000
 TICK = RATE // 20  # frames in 50 ms
@@ -67,9 +65,7 @@ class Receiver:
         self.s = s
         self.path = os.path.join(s.tmp, f"dump{time.monotonic_ns()}.txt")
         self.out = open(self.path, "w")
-        self.proc = subprocess.Popen(["jack_midi_dump", "-a"], env=s.env, stdout=self.out,
-                                     stderr=subprocess.DEVNULL)
-        s.procs.append(self.proc)
+        self.proc = s.start(["jack_midi_dump", "-a"], stdout=self.out)
         wait_until(lambda: RECEIVER in jack(s, "jack_lsp").stdout, 10, "the receiver's port")
 
     def stop(self):
@@ -86,10 +82,6 @@ class Receiver:
         return messages
 
 
-def xdo(s, *args):
-    subprocess.run(["xdotool", *map(str, args)], env=s.env, check=True)
-
-
 def dialog_shown(s):
     return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^サウンド/パラメータ$"],
                           env=s.env, capture_output=True).returncode == 0
@@ -98,19 +90,14 @@ def dialog_shown(s):
 def choose_device(s, steps):
     """Opens the sound dialog (Options > Sound/Parameters), moves the device
     list down by steps entries, as a user with the keyboard, and closes it."""
-    xdo(s, "key", "alt+o", "s")
+    s.xdo("key", "alt+o", "s")
     wait_until(lambda: dialog_shown(s), 10, "the sound dialog")
     time.sleep(0.5)
     for _ in range(steps):
-        xdo(s, "key", "Down")
+        s.xdo("key", "Down")
         time.sleep(0.3)
-    xdo(s, "key", "Escape")
+    s.xdo("key", "Escape")
     wait_until(lambda: not dialog_shown(s), 10, "the dialog to close")
-
-
-def stop_program(app):
-    app.send_signal(signal.SIGTERM)
-    app.wait(15)
 
 
 def ini_value(s, key):
@@ -132,8 +119,8 @@ def check_playing(messages, width, pieces, failures):
         if i == 0 or body[i - 1][1][:2] != [0xB0 + channel, 10]:
             failures.append(f"note-on {body[i][1]} does not follow its pan")
         elif n < len(pieces):
-            col = pieces[n] % 7
-            want = (40 + 80 * col) * 127 // width
+            # Pan follows the body's left edge across the field.
+            want = (40 + PITCH * (pieces[n] % 7)) * 127 // width
             if body[i - 1][1][2] != want:
                 failures.append(f"pan {body[i - 1][1][2]} for piece {pieces[n]}, not {want}")
         if channel > 3 or not 36 <= pitch <= 108 or not 80 <= velocity <= 127:
@@ -175,35 +162,27 @@ def check_playing(messages, width, pieces, failures):
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
     for tool in ("jackd", "jack_midi_dump", "jack_connect", "jack_lsp"):
         if not shutil.which(tool):
             print(f"e2e: {tool} is not installed (package jackd2): skipped")
             sys.exit(77)
-    s = Session(exe)
     failures = []
-    try:
-        s.start_display()
-        start_pulse(s)
+    with session(sys.argv[1]) as s:
         start_jack(s)
-        dpy = display.Display(s.env["DISPLAY"])
 
         # 1. Chosen in the dialog, played, stopped, closed.
         receiver = Receiver(s)
-        app, win = start_program(s, dpy, SETTINGS)
+        app, win = start_program(s, SETTINGS)
         choose_device(s, 1)
         origin = field_origin(s, win)
         width = client_rect(win)[2]
         pieces = [0, 2, 4, 6, 14, 16, 18, 20]
-        for piece in pieces:
-            ctrl_click(s, *piece_centre(origin, piece))
-            time.sleep(1.2)
+        excite(s, origin, pieces, pause=1.2)
         time.sleep(2.5)  # the last note ends
-        for piece in (30, 32):
-            ctrl_click(s, *piece_centre(origin, piece))
-        xdo(s, "key", "alt+p", "a")  # Pieces > Stop all, long before they would sound
+        excite(s, origin, [30, 32])
+        s.xdo("key", "alt+p", "a")  # Pieces > Stop all, long before they would sound
         time.sleep(3.0)
-        stop_program(app)
+        s.stop(app, 15)
         messages = receiver.stop()
         got = [b for _, b in messages]
         log(f"the receiver got {len(got)} messages: "
@@ -223,18 +202,15 @@ def main():
         receiver = Receiver(s)
         with open(s.ini, encoding="utf-8") as f:
             kept = f.read()
-        app = s.start([s.exe])
-        win = wait_until(lambda: find_window(dpy), 20, "the main window")
-        time.sleep(1.0)
+        app, win = start_program(s)
         choose_device(s, 1)  # from the receiver's port to the own port, next in the list
         wait_until(lambda: "Marulet:Marulet" in jack(s, "jack_lsp").stdout, 10, "the own port")
         connected = jack(s, "jack_connect", "Marulet:Marulet", RECEIVER)
         if connected.returncode != 0:
             failures.append(f"jack_connect to the own port: {connected.stderr.strip()}")
-        origin = field_origin(s, win)
-        ctrl_click(s, *piece_centre(origin, 24))
+        excite(s, field_origin(s, win), [24])
         time.sleep(3.0)
-        stop_program(app)
+        s.stop(app, 15)
         got = [b for _, b in receiver.stop()]
         # The dialog's first showing moves the volume slider, which sends it.
         expected = START_VOICES + [[0xB0 + c, 7, 100] for c in range(4)] + ALL_OFF
@@ -251,20 +227,16 @@ def main():
             failures.append(f"the settings keep DriverName={ini_value(s, 'DriverName')}")
 
         # 3. The receiver is gone at the next start.
-        with open(s.ini, "w", encoding="utf-8") as f:
-            f.write(kept)
-        app = s.start([s.exe])
-        wait_until(lambda: len(find_windows(dpy)) >= 2, 20, "the main window and a message")
+        app, _ = start_program(s, kept)
+        wait_until(lambda: len(find_windows(s.dpy)) >= 2, 20, "a message beside the window")
         log("with the receiver gone the start says so")
-        xdo(s, "key", "Return")
-        wait_until(lambda: len(find_windows(dpy)) == 1, 10, "the message to close")
-        stop_program(app)
+        s.xdo("key", "Return")
+        wait_until(lambda: len(find_windows(s.dpy)) == 1, 10, "the message to close")
+        s.stop(app, 15)
         if ini_value(s, "DriverName") != f"{RECEIVER} (JACK)" or ini_value(s, "Driver") != "1":
             failures.append("the missing device's choice was not kept: "
                             f"Driver={ini_value(s, 'Driver')} "
                             f"DriverName={ini_value(s, 'DriverName')}")
-    finally:
-        s.stop_all()
     for failure in failures:
         log(f"FAILED: {failure}")
     print(f"e2e: {len(failures)} failed")
