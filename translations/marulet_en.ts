@@ -153,6 +153,13 @@
     </message>
 </context>
 <context>
+    <name>ExternalMidiPorts</name>
+    <message>
+        <source>Marulet (仮想ポート)</source>
+        <translation>Marulet (virtual port)</translation>
+    </message>
+</context>
+<context>
     <name>HelpWindow</name>
     <message>
         <source>Marulet ヘルプ</source>
@@ -333,6 +340,14 @@ Install a General MIDI soundfont (for example the package fluid-soundfont-gm or 
     <message>
         <source>The built-in synthesizer has no sound output: %1.
 Start the sound server (PulseAudio or PipeWire); the sound comes on by itself once it answers. Or choose another device in Sound/Parameters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The MIDI output device &quot;%1&quot; saved in the settings is not connected; Marulet plays through &quot;%2&quot; until it is back. It stays chosen and is found again at the next start or when Sound/Parameters is opened; to use another device, choose it there.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The MIDI output device &quot;%1&quot; has gone away (unplugged, or its MIDI server stopped); Marulet plays through &quot;%2&quot; now. It stays chosen and is found again at the next start or when Sound/Parameters is opened.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -153,6 +153,13 @@
     </message>
 </context>
 <context>
+    <name>ExternalMidiPorts</name>
+    <message>
+        <source>Marulet (仮想ポート)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HelpWindow</name>
     <message>
         <source>Marulet ヘルプ</source>
@@ -343,6 +350,14 @@ General MIDI のサウンドフォント（たとえば fluid-soundfont-gm か t
 Start the sound server (PulseAudio or PipeWire); the sound comes on by itself once it answers. Or choose another device in Sound/Parameters.</source>
         <translation>内蔵の音源の音を出す先がありません: %1。
 サウンドサーバー（PulseAudio または PipeWire）を起動してください。サーバーが応答すれば自動的に音が出ます。または「サウンド／パラメータ」でほかのデバイスを選んでください。</translation>
+    </message>
+    <message>
+        <source>The MIDI output device &quot;%1&quot; saved in the settings is not connected; Marulet plays through &quot;%2&quot; until it is back. It stays chosen and is found again at the next start or when Sound/Parameters is opened; to use another device, choose it there.</source>
+        <translation>設定に保存されている MIDI 出力デバイス「%1」がつながっていません。戻るまで「%2」で鳴らします。選択はそのまま残り、次の起動時か「サウンド／パラメータ」を開いたときにまた見つけます。ほかのデバイスを使うには、そこで選んでください。</translation>
+    </message>
+    <message>
+        <source>The MIDI output device &quot;%1&quot; has gone away (unplugged, or its MIDI server stopped); Marulet plays through &quot;%2&quot; now. It stays chosen and is found again at the next start or when Sound/Parameters is opened.</source>
+        <translation>MIDI 出力デバイス「%1」がなくなりました（抜かれたか、MIDI サーバーが止まりました）。いまは「%2」で鳴らしています。選択はそのまま残り、次の起動時か「サウンド／パラメータ」を開いたときにまた見つけます。</translation>
     </message>
 </context>
 <context>
