@@ -346,10 +346,12 @@ std::optional<std::vector<std::string>> JackMidiClient::inputPorts() {
 
 std::optional<JackMidiClient::Port> JackMidiClient::openOutput(const std::string& destination) {
     if (destination.empty()) return std::nullopt;
+    m_sendsSince = std::chrono::steady_clock::time_point::max();
     return ask<Port>([s = m_shared, destination] { return openSlot(*s, "output", destination); });
 }
 
 std::optional<JackMidiClient::Port> JackMidiClient::openOwnPort() {
+    m_sendsSince = std::chrono::steady_clock::time_point::max();
     return ask<Port>([s = m_shared] { return openSlot(*s, kName, std::string()); });
 }
 
@@ -358,6 +360,15 @@ JackMidiClient::Sent JackMidiClient::send(Port port, const unsigned char* bytes,
     if (port >= kSlots) return Sent::Gone;
     Slot& slot = m_shared->slots[port];
     if (m_shared->serverGone || slot.gone || !slot.queue) return Sent::Gone;
+    // A server that runs no cycle any more has hung: its ports are as good as gone.
+    const std::uint64_t cycles = m_shared->cycles.load(std::memory_order_acquire);
+    const auto now = std::chrono::steady_clock::now();
+    if (cycles != m_lastCycles || m_sendsSince > now) {
+        m_lastCycles = cycles;
+        m_sendsSince = now;
+    } else if (now - m_sendsSince > kStalled) {
+        return Sent::Gone;
+    }
     Event event{jack_get_time(), static_cast<std::uint8_t>(std::min<std::size_t>(length, 3)), {}};
     std::memcpy(event.bytes, bytes, event.length);
     if (jack_ringbuffer_write_space(slot.queue) < sizeof event) return Sent::Full;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,6 +27,8 @@ public:
 
     // How long a caller waits for the server to answer.
     static constexpr std::chrono::milliseconds kServerWait{1500};
+    // How long sends find no cycle run before the server counts as hung.
+    static constexpr std::chrono::milliseconds kStalled{1000};
     // The name of the client, and of the port others connect to.
     static constexpr const char* kName = "Marulet";
 
@@ -56,4 +59,9 @@ private:
 
     std::shared_ptr<Shared> m_shared;
     std::thread m_worker;
+    // The cycle count the last send saw, and since when; a fresh port starts
+    // the watch at its first send.
+    std::uint64_t m_lastCycles = 0;
+    std::chrono::steady_clock::time_point m_sendsSince =
+        std::chrono::steady_clock::time_point::max();
 };
