@@ -230,7 +230,7 @@ TEST_F(MainFormTest, ClosingSavesPlacementsLayoutAndSettingsThenSilences) {
 }
 
 TEST_F(MainFormTest, ADeviceThatGoesWhilePlayingIsToldOnceAndStaysChosen) {
-    writeSettings("[Sound]\nDriver=1\nDriverName=Port\n");
+    writeSettings("[General]\nLanguage=en\n[Sound]\nDriver=1\nDriverName=Port\n");
     open(true, {QStringLiteral("Synth"), QStringLiteral("Port")});
     ASSERT_EQ(midiPort->deviceId, 1u);
     QStringList told;
