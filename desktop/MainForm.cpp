@@ -23,7 +23,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -202,7 +201,8 @@ void TMaruletMainForm::setAppCursor(int number) {
 }
 
 void TMaruletMainForm::PopupAtPointer() {
-    PopupMenu1->popup(QCursor::pos());
+    // At the mouse pointer; a menu asked for by a key opens at its piece.
+    PopupMenu1->popup(m_field->menuPosition());
 }
 
 void TMaruletMainForm::Timer1Timer() {
