@@ -399,6 +399,14 @@ void FieldView::focusOutEvent(QFocusEvent* event) {
     refresh(); // the ring goes with the focus
 }
 
+bool FieldView::focusNextPrevChild(bool next) {
+    const bool moved = QWidget::focusNextPrevChild(next);
+    // The field is the window's only stop: Tab keeps the focus here, and
+    // shows where it is.
+    if (hasFocus()) showRing();
+    return moved;
+}
+
 void FieldView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange) {
         retranslate();
