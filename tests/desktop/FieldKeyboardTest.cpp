@@ -14,6 +14,8 @@
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMetaEnum>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -314,6 +316,70 @@ TEST_F(FieldKeyboardTest, OtherKeysAndModifiersGoOnToTheWindow) {
     EXPECT_EQ(pieces[24]->rate[0], 0.0);
     EXPECT_EQ(std::pair(pieces[24]->Xpos, pieces[24]->Ypos), std::pair(280, 280));
     EXPECT_EQ(view().currentPiece(), 24);
+}
+
+// The field's keys take nothing from the menus or from Qt's shortcuts; the
+// arrows, Page Up and Down and Enter are Qt's standard keys only for moving
+// and typing in text, which the field has none of.
+TEST_F(FieldKeyboardTest, TheFieldsKeysAreNoAccessKeyAndNoStandardShortcut) {
+    open();
+    const QKeyCombination keys[] = {
+        Qt::Key_Space,
+        Qt::Key_T,
+        Qt::Key_Q,
+        Qt::Key_N,
+        Qt::Key_Menu,
+        QKeyCombination(Qt::ShiftModifier, Qt::Key_F10),
+        QKeyCombination(Qt::ControlModifier, Qt::Key_Up),
+        QKeyCombination(Qt::ControlModifier, Qt::Key_Down),
+        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Up),
+        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Down)};
+    const QMetaEnum standard = QMetaEnum::fromType<QKeySequence::StandardKey>();
+    for (int i = 0; i < standard.keyCount(); ++i) {
+        const QString name = QString::fromLatin1(standard.key(i));
+        const auto bindings =
+            QKeySequence::keyBindings(QKeySequence::StandardKey(standard.value(i)));
+        const bool textMove = name.startsWith(QLatin1String("MoveTo")) ||
+                              name.startsWith(QLatin1String("Select")) ||
+                              name.startsWith(QLatin1String("Insert"));
+        for (const QKeySequence& binding : bindings) {
+            for (const QKeyCombination key : keys)
+                EXPECT_NE(binding, QKeySequence(key)) << name.toStdString();
+            for (int arrow : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp,
+                              Qt::Key_PageDown, Qt::Key_Return, Qt::Key_Enter})
+                for (Qt::KeyboardModifiers shift : {Qt::KeyboardModifiers(Qt::NoModifier),
+                                                    Qt::KeyboardModifiers(Qt::ControlModifier),
+                                                    Qt::ControlModifier | Qt::ShiftModifier})
+                    if (binding == QKeySequence(QKeyCombination(shift, Qt::Key(arrow)))) {
+                        EXPECT_TRUE(textMove) << name.toStdString();
+                    }
+        }
+    }
+    // Access keys: Alt plus the letter on the menu bar, the letter alone in
+    // an open menu, in either language.
+    for (const char* language : {"ja", "en"}) {
+        form->setLanguage(QString::fromLatin1(language));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QStringList captions;
+        QList<QMenu*> menus = form->MainMenu1->findChildren<QMenu*>();
+        menus << form->PopupMenu1;
+        for (const QMenu* menu : menus) {
+            captions << menu->title();
+            for (const QAction* action : menu->actions())
+                captions << action->text();
+        }
+        ASSERT_GT(captions.size(), 20);
+        EXPECT_TRUE(captions.contains(QLatin1String(language) == QLatin1String("en")
+                                          ? QStringLiteral("E&xit")
+                                          : QStringLiteral("終了(&X)")));
+        for (const QString& caption : captions) {
+            const QKeySequence access = QKeySequence::mnemonic(caption);
+            for (int letter : {Qt::Key_T, Qt::Key_Q, Qt::Key_N})
+                EXPECT_NE(access, QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(letter))))
+                    << caption.toStdString();
+        }
+    }
+    form->setLanguage(QStringLiteral("ja"));
 }
 
 } // namespace
