@@ -321,6 +321,8 @@ void FieldView::keyPressEvent(QKeyEvent* event) {
     }
     if (m_current < 0) m_current = startingPiece();
     const int current = m_current;
+    // The keys' tip has been read once a key is used; it would hide pieces.
+    if (plain || heading >= 0) QToolTip::hideText();
     bool done = current >= 0;
     if (!done) {
         // No piece to play.
@@ -442,7 +444,13 @@ void FieldView::showRing() {
     // The first time it shows, the ring tells the keys.
     if (!wasShown && focusRingShown()) {
         const QRect ring = focusRingRect();
-        QToolTip::showText(mapToGlobal(ring.bottomLeft()), keyHelp(), this, ring, kRingTipMs);
+        // The keys again, set out in short lines.
+        const QString tip = tr("矢印キー: 駒を選ぶ\n"
+                               "スペース／Enter: 刺激　T: 回転　Q: 休止　N: 休眠\n"
+                               "Ctrl+矢印キー: 移動（Ctrl+Shift+矢印キー: 少しずつ）\n"
+                               "Page Up／Page Down: 番号順　"
+                               "アプリケーションキー／Shift+F10: メニュー");
+        QToolTip::showText(mapToGlobal(ring.bottomLeft()), tip, this, ring, kRingTipMs);
     }
 }
 

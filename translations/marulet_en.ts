@@ -162,6 +162,16 @@
         <source>駒</source>
         <translation>Pieces</translation>
     </message>
+    <message>
+        <source>矢印キー: 駒を選ぶ
+スペース／Enter: 刺激&#x3000;T: 回転&#x3000;Q: 休止&#x3000;N: 休眠
+Ctrl+矢印キー: 移動（Ctrl+Shift+矢印キー: 少しずつ）
+Page Up／Page Down: 番号順&#x3000;アプリケーションキー／Shift+F10: メニュー</source>
+        <translation>Arrow keys: choose a piece
+Space/Enter: excite   T: turn   Q: quiet   N: sleep
+Ctrl+arrow keys: move (Ctrl+Shift+arrow keys: a few pixels)
+Page Up/Page Down: by number   Menu key/Shift+F10: menu</translation>
+    </message>
 </context>
 <context>
     <name>HelpWindow</name>

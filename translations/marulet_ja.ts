@@ -162,6 +162,13 @@
         <source>駒</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>矢印キー: 駒を選ぶ
+スペース／Enter: 刺激&#x3000;T: 回転&#x3000;Q: 休止&#x3000;N: 休眠
+Ctrl+矢印キー: 移動（Ctrl+Shift+矢印キー: 少しずつ）
+Page Up／Page Down: 番号順&#x3000;アプリケーションキー／Shift+F10: メニュー</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HelpWindow</name>
