@@ -26,9 +26,7 @@ import subprocess
 import sys
 import time
 
-from Xlib import display
-
-from harness import Session, find_window, log, record, wait_until
+from harness import find_window, log, record_rms, session, start_program, wait_until
 
 SKIP = 77
 BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
@@ -110,11 +108,7 @@ def main():
         print(f"e2e: skipped: {reason}")
         sys.exit(SKIP)
 
-    exe = os.path.abspath(sys.argv[1])
-    s = Session(exe)
-    try:
-        s.start_sound()
-        s.start_display()
+    with session(sys.argv[1]) as s:
         start_buses(s)
         import pyatspi
         from gi.repository import GLib
@@ -140,19 +134,13 @@ def main():
 
         s.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         s.env["QT_ACCESSIBILITY"] = "1"
-        with open(s.ini, "w", encoding="utf-8") as f:
-            f.write("[General]\nLanguage=ja\n")
-        s.start([s.exe])
-        dpy = display.Display(s.env["DISPLAY"])
-        wait_until(lambda: find_window(dpy), 20, "the main window")
+        start_program(s, "[General]\nLanguage=ja\n")
         app = wait_until(lambda: find_app(pyatspi), 20, "the program on the AT-SPI bus")
         log(f"on the accessibility bus as {app.name!r}")
-        time.sleep(1.0)
         pump(0.5)
 
         # 1. The sound dialog, by its menu's access keys.
-        xdo = ["xdotool"]
-        subprocess.run(xdo + ["key", "alt+o", "s"], env=s.env, check=True)
+        s.xdo("key", "alt+o", "s")
         dialog = wait_until(lambda: next(iter(
             d for d in descendants(pyatspi, app, pyatspi.ROLE_DIALOG)
             if d.name == "サウンド/パラメータ" and d.getState().contains(pyatspi.STATE_SHOWING)),
@@ -178,7 +166,7 @@ def main():
         assert len({id(labelled[n]) for n in expected}) == 6, "two captions label one list"
         assert labelled["音色2"].description == "MIDI チャンネル 2", labelled["音色2"].description
         log("the sound dialog's sliders and lists are found by their captions")
-        subprocess.run(xdo + ["key", "Escape"], env=s.env, check=True)  # it hides
+        s.xdo("key", "Escape")  # it hides
         wait_until(lambda: not dialog.getState().contains(pyatspi.STATE_SHOWING), 10,
                    "the dialog to close")
 
@@ -194,13 +182,12 @@ def main():
         log(f"the field lists {len(pieces)} pieces")
 
         # 3. The keyboard alone: to the piece right of the second, then excite.
-        quiet = record(s, 1.0)
+        quiet = record_rms(s, 1.0)
         assert quiet < 0.0001, f"sound before any piece was excited: RMS {quiet}"
-        wait_until(lambda: find_window(dpy), 10, "the main window again")
+        wait_until(lambda: find_window(s.dpy), 10, "the main window again")
         pump(0.5)
         heard.clear()
-        subprocess.run(xdo + ["key", "--delay", "150", "Right", "Right", "Down"], env=s.env,
-                       check=True)
+        s.xdo("key", "--delay", 150, "Right", "Right", "Down")
         pump(1.0)
         focused = wait_until(lambda: next(iter(
             p for p in pieces if p.getState().contains(pyatspi.STATE_FOCUSED)), None), 10,
@@ -208,8 +195,7 @@ def main():
         assert focused.name == "駒10、休止中", f"the keys led to {focused.name!r}"
         assert any(kind.startswith("object:state-changed:focused") and name == focused.name
                    for kind, name, _ in heard), f"no focus event for the piece: {heard}"
-        subprocess.run(xdo + ["key", "--delay", "100", "space", "space", "space"], env=s.env,
-                       check=True)
+        s.xdo("key", "--delay", 100, "space", "space", "space")
         pump(1.0)
         log("a piece: " + describe(pyatspi, focused))
         assert focused.name == "駒10、演奏中", f"after Space it reads {focused.name!r}"
@@ -221,15 +207,13 @@ def main():
 
         # Three presses at rising speed 1.0: the first note within 5 s.
         time.sleep(4.0)
-        loud = record(s, 4.0)
+        loud = record_rms(s, 4.0)
         log(f"after Space: RMS {loud}")
         assert loud > 0.0003, "no notes heard after exciting a piece with the keyboard"
         pump(0.5)
         log("a piece after its note: " + describe(pyatspi, focused))
         assert focused.name.startswith("駒10、音色4、"), focused.name
         print("e2e: 1 passed, 0 failed")
-    finally:
-        s.stop_all()
 
 
 if __name__ == "__main__":
