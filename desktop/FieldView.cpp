@@ -353,7 +353,7 @@ void FieldView::keyPressEvent(QKeyEvent* event) {
         setCurrentPiece((current + kPieceCount - 1) % kPieceCount);
     } else if ((plain && event->key() == Qt::Key_Menu) ||
                (shift == Qt::ShiftModifier && event->key() == Qt::Key_F10)) {
-        showRing();
+        m_keyboardUsed = true; // the ring, but no tip over the menu
         play(current, BodyClick::Menu);
         return;
     } else {
@@ -380,7 +380,7 @@ void FieldView::contextMenuEvent(QContextMenuEvent* event) {
         event->ignore();
         return;
     }
-    showRing();
+    m_keyboardUsed = true; // the ring, but no tip over the menu
     play(m_current, BodyClick::Menu);
     event->accept();
 }
