@@ -7,6 +7,7 @@
 #include "audio/SystemMidiService.h"
 #include "engine/midi/TMidiPort.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <array>
 
@@ -80,27 +81,29 @@ void Recording::waitForFiles() {
 }
 
 // Ends a recording whose disk failed, and tells how the stopped ones ended.
+// Told last: whoever hears it may run an event loop that comes back here.
 void Recording::checkMidi() {
+    QStringList messages;
     if (m_midi && m_midi->failed()) {
-        const QString message = tr("The MIDI recording stopped: %1. The file keeps what was "
-                                   "recorded until then.")
-                                    .arg(m_midi->error());
+        messages << tr("The MIDI recording stopped: %1. The file keeps what was "
+                       "recorded until then.")
+                        .arg(m_midi->error());
         stopMidi();
         m_closing.back().hadFailed = true;
-        m_lastError = message;
-        emit failed(message);
     }
     for (auto closing = m_closing.begin(); closing != m_closing.end();) {
         if (!closing->writer->isFinished()) {
             ++closing;
             continue;
         }
-        if (closing->writer->failed() && !closing->hadFailed) {
-            m_lastError =
-                tr("The MIDI recording could not be completed: %1.").arg(closing->writer->error());
-            emit failed(m_lastError);
-        }
+        if (closing->writer->failed() && !closing->hadFailed)
+            messages << tr("The MIDI recording could not be completed: %1.")
+                            .arg(closing->writer->error());
         closing = m_closing.erase(closing);
+    }
+    for (const QString& message : messages) {
+        m_lastError = message;
+        emit failed(message);
     }
 }
 
