@@ -343,6 +343,7 @@ TEST_F(MidiFileWriterTest, EventsReachTheDiskBeforeTheLengthThatCoversThem) {
     port.Open();
     ASSERT_TRUE(onDisk.open(path, start, std::span(port.programs).first(4),
                             std::span(port.volumes).first(4)));
+    ASSERT_TRUE(onDisk.wait());
     tee.setListener([&](std::uint32_t m, MidiTime when) { onDisk.add(m, when); });
     for (int round = 0; round < 5; ++round) {
         for (int k = 0; k < 20; ++k) {
@@ -375,7 +376,7 @@ TEST_F(MidiFileWriterTest, EventsReachTheDiskBeforeTheLengthThatCoversThem) {
             << operations[i - 2];
         EXPECT_EQ(operations[i + 1], "sync");
     }
-    EXPECT_EQ(lengths, 1 + 5 + 1); // the set-up, five commits, the end
+    EXPECT_EQ(lengths, 1 + 5 + 2); // the set-up, five commits, the last notes' ends, the end
     EXPECT_EQ(operations.back(), "close");
 }
 
