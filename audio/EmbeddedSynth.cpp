@@ -66,7 +66,8 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
         // The field never sounds more than about 20 voices; 64 leaves room
         // and saves the memory of the default 256.
         fluid_settings_setint(m_settings, "synth.polyphony", 64);
-        // Only the sound card's thread renders: no locking on every call.
+        // Our own lock keeps the two threads apart; FluidSynth's would be a
+        // second one on every call.
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
         m_synth = new_fluid_synth(m_settings);
     }

@@ -49,7 +49,8 @@ public:
 
     // Before a message can reach send(): loads the preset a program change or
     // a reset selects, so that applying it reads nothing from the disk, and
-    // lets go of presets that are no longer used. Never waits for render().
+    // lets go of presets that are no longer used. It reads the disk without
+    // holding the synth, and holds it only for moments.
     void prepare(std::uint32_t packed);
     // How many presets have their samples held in memory now.
     int heldPresets() const;
