@@ -155,6 +155,7 @@ void TMaruletMainForm::FormClose() {
     // The port's last all-notes-off are in; the files are completed.
     m_recording->stopAudio();
     m_recording->stopMidi();
+    m_recording->waitForFiles(); // the program ends: the files must be whole
     if (!iniFile->flush()) {
         const QString message =
             tr("Marulet could not save its settings to %1: %2\nThe settings, window places and "
