@@ -7,11 +7,22 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <fluidsynth.h>
 #include <malloc.h>
 
 namespace {
 constexpr int kRejected = 1;
+constexpr int kDrumChannel = 9; // FluidSynth's General MIDI percussion channel
+constexpr int kDrumBank = 128;  // where it looks for drum kits
+constexpr int kPresetsABank = 128;
+
+int bankOf(int preset) {
+    return preset / kPresetsABank;
+}
+int programOf(int preset) {
+    return preset % kPresetsABank;
+}
 
 // FluidSynth ends most of its messages with a full stop; ours add more text.
 QString trimmed(QString text) {
@@ -55,7 +66,8 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
         // The field never sounds more than about 20 voices; 64 leaves room
         // and saves the memory of the default 256.
         fluid_settings_setint(m_settings, "synth.polyphony", 64);
-        // Only the sound card's thread renders: no locking on every call.
+        // Our own lock keeps the two threads apart; FluidSynth's would be a
+        // second one on every call.
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
         m_synth = new_fluid_synth(m_settings);
     }
@@ -80,6 +92,7 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
         const QString problem = loadSoundFont(path);
         if (problem.isEmpty()) {
             m_soundFont = path;
+            holdInitialPresets();
             // Loading leaves freed parse buffers in the heap; give them back.
             malloc_trim(0);
             return;
@@ -103,8 +116,14 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
 
 EmbeddedSynth::~EmbeddedSynth() {
     muteLog();
-    if (m_synth) delete_fluid_synth(m_synth);
+    if (m_synth) {
+        for (const Held& held : m_held)
+            unpin(held.preset);
+        delete_fluid_synth(m_synth);
+    }
     if (m_settings) delete_fluid_settings(m_settings);
+    if (m_loader) delete_fluid_synth(m_loader);
+    if (m_loaderSettings) delete_fluid_settings(m_loaderSettings);
 }
 
 QString EmbeddedSynth::loadSoundFont(const QString& path) {
@@ -114,13 +133,191 @@ QString EmbeddedSynth::loadSoundFont(const QString& path) {
     const int id = fluid_synth_sfload(m_synth, QFile::encodeName(path).constData(), 1);
     const QString why = firstLoggedError();
     muteLog();
-    if (id != FLUID_FAILED) return {};
+    if (id != FLUID_FAILED) {
+        m_fontId = id;
+        m_font = fluid_synth_get_sfont_by_id(m_synth, id);
+        return {};
+    }
     return path + QCoreApplication::translate("EmbeddedSynth", " could not be loaded") +
            (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
 }
 
+// Loading the soundfont gave every channel its first preset and loaded it;
+// holding those keeps a reset from loading them again. The loader gets the
+// file too, without selecting anything. Without a loader prepare() still
+// works, only its lock lasts as long as the disk takes.
+void EmbeddedSynth::holdInitialPresets() {
+    for (int channel = 0; channel < kChannels; ++channel) {
+        const int preset = m_wanted[channel] = presetFor(channel, 0);
+        if (preset < 0) continue;
+        if (Held* held = find(preset)) {
+            held->channels |= 1u << channel;
+        } else if (fluid_synth_pin_preset(m_synth, m_fontId, bankOf(preset), programOf(preset)) ==
+                   FLUID_OK) {
+            m_held.push_back({preset, true, 1u << channel});
+        }
+    }
+
+    m_loaderSettings = new_fluid_settings();
+    if (!m_loaderSettings) return;
+    fluid_settings_setint(m_loaderSettings, "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(m_loaderSettings, "synth.polyphony", 1);
+    fluid_settings_setint(m_loaderSettings, "synth.reverb.active", 0);
+    fluid_settings_setint(m_loaderSettings, "synth.chorus.active", 0);
+    fluid_settings_setint(m_loaderSettings, "synth.threadsafe-api", 0);
+    m_loader = new_fluid_synth(m_loaderSettings);
+    if (m_loader)
+        m_loaderFontId =
+            fluid_synth_sfload(m_loader, QFile::encodeName(m_soundFont).constData(), 0);
+    if (m_loaderFontId == FLUID_FAILED && m_loader) {
+        delete_fluid_synth(m_loader);
+        m_loader = nullptr;
+    }
+}
+
+// The preset FluidSynth selects for a program change: the channel's bank,
+// the drum bank on the percussion channel, then its fallbacks.
+int EmbeddedSynth::presetFor(int channel, int program) const {
+    const auto exists = [this](int bank, int number) {
+        return fluid_sfont_get_preset(m_font, bank, number) != nullptr;
+    };
+    const bool drums = channel == kDrumChannel;
+    const int bank = drums ? kDrumBank : m_bank[channel];
+    if (exists(bank, program)) return bank * kPresetsABank + program;
+    if (drums) return exists(kDrumBank, 0) ? kDrumBank * kPresetsABank : -1;
+    if (exists(0, program)) return program;
+    return exists(0, 0) ? 0 : -1;
+}
+
+EmbeddedSynth::Held* EmbeddedSynth::find(int preset) {
+    const auto held = std::find_if(m_held.begin(), m_held.end(),
+                                   [preset](const Held& each) { return each.preset == preset; });
+    return held == m_held.end() ? nullptr : &*held;
+}
+
+void EmbeddedSynth::prepare(std::uint32_t packed) {
+    if (!m_synth) return;
+    const int status = packed & 0xFF;
+    const int data1 = (packed >> 8) & 0xFF;
+    const int data2 = (packed >> 16) & 0xFF;
+    const int channel = status & 0x0F;
+    if (status == 0xFF) {
+        m_bank.fill(0);
+        for (int each = 0; each < kChannels; ++each)
+            give(each, presetFor(each, 0));
+        ++m_posted;
+    } else if ((status & 0xF0) == 0xB0 && data1 == 0 && data2 <= 0x7F) {
+        // Bank select: FluidSynth's default style takes the high byte alone.
+        m_bank[channel] = data2;
+    } else if ((status & 0xF0) == 0xC0 && data1 <= 0x7F) {
+        give(channel, presetFor(channel, data1));
+        ++m_posted;
+    }
+    letGo();
+}
+
+void EmbeddedSynth::give(int channel, int preset) {
+    if (preset < 0) return;
+    const int old = m_wanted[channel];
+    m_wanted[channel] = preset;
+    if (Held* held = find(preset)) {
+        held->wanted = true;
+        held->fading = false;
+        held->channels |= 1u << channel;
+    } else if (load(preset)) {
+        // Its notes can only begin once its program change is applied.
+        m_held.push_back({preset, true, 1u << channel, m_newestNote + 1});
+    }
+    if (old == preset || std::find(m_wanted.begin(), m_wanted.end(), old) != m_wanted.end()) return;
+    if (Held* held = find(old)) held->wanted = false;
+}
+
+bool EmbeddedSynth::load(int preset) {
+    const int bank = bankOf(preset), program = programOf(preset);
+    if (m_loader) fluid_synth_pin_preset(m_loader, m_loaderFontId, bank, program);
+    bool loaded = false;
+    {
+        const std::lock_guard lock(m_synthMutex);
+        loaded = fluid_synth_pin_preset(m_synth, m_fontId, bank, program) == FLUID_OK;
+    }
+    // The playing synth holds the samples now; the cache keeps them for it.
+    if (m_loader) fluid_synth_unpin_preset(m_loader, m_loaderFontId, bank, program);
+    return loaded;
+}
+
+// Lets go of the presets no channel has or will have, once none of their
+// notes still sounds: only then can no voice on the audio thread be the last
+// to free their samples.
+void EmbeddedSynth::letGo() {
+    const bool unwanted =
+        std::any_of(m_held.begin(), m_held.end(), [](const Held& held) { return !held.wanted; });
+    if (!unwanted && m_applied.load(std::memory_order_relaxed) == m_checked) return;
+    const std::unique_lock lock(m_synthMutex, std::try_to_lock);
+    if (!lock.owns_lock()) return; // the audio thread is in; next time
+    const std::uint64_t applied = m_applied.load(std::memory_order_relaxed);
+    if (applied < m_posted) return; // program changes still on their way
+
+    std::array<fluid_voice_t*, kPolyphony> voices{};
+    fluid_synth_get_voicelist(m_synth, voices.data(), kPolyphony, -1);
+    for (fluid_voice_t* voice : voices)
+        if (voice) m_newestNote = std::max<std::int64_t>(m_newestNote, fluid_voice_get_id(voice));
+
+    // A program change that came without prepare() loaded its preset where
+    // it was applied; holding it now keeps a later change from freeing it
+    // there. Any sounding note may be its.
+    std::array<int, kChannels> playing{};
+    for (int channel = 0; channel < kChannels; ++channel) {
+        fluid_preset_t* preset = fluid_synth_get_channel_preset(m_synth, channel);
+        playing[channel] =
+            preset ? fluid_preset_get_banknum(preset) * kPresetsABank + fluid_preset_get_num(preset)
+                   : -1;
+        if (playing[channel] < 0) continue;
+        if (Held* held = find(playing[channel])) {
+            held->channels |= 1u << channel;
+        } else if (fluid_synth_pin_preset(m_synth, m_fontId, bankOf(playing[channel]),
+                                          programOf(playing[channel])) == FLUID_OK) {
+            m_held.push_back({playing[channel], false, 1u << channel});
+        }
+    }
+    m_checked = applied;
+
+    for (auto held = m_held.begin(); held != m_held.end();) {
+        if (held->wanted ||
+            std::find(playing.begin(), playing.end(), held->preset) != playing.end()) {
+            held->fading = false;
+            ++held;
+            continue;
+        }
+        if (!held->fading) {
+            held->fading = true;
+            held->lastNote = m_newestNote;
+        }
+        const bool sounding = std::any_of(voices.begin(), voices.end(), [&](fluid_voice_t* voice) {
+            if (!voice) return false;
+            const std::int64_t id = fluid_voice_get_id(voice);
+            return (held->channels >> fluid_voice_get_channel(voice) & 1u) &&
+                   id >= held->firstNote && id <= held->lastNote;
+        });
+        if (sounding) {
+            ++held;
+            continue;
+        }
+        unpin(held->preset);
+        held = m_held.erase(held);
+    }
+}
+
+void EmbeddedSynth::unpin(int preset) {
+    fluid_synth_unpin_preset(m_synth, m_fontId, bankOf(preset), programOf(preset));
+}
+
+int EmbeddedSynth::heldPresets() const {
+    return static_cast<int>(m_held.size());
+}
+
 int EmbeddedSynth::send(std::uint32_t packed) {
     if (!m_synth) return kRejected;
+    const std::lock_guard lock(m_synthMutex);
     const int status = packed & 0xFF;
     const int data1 = (packed >> 8) & 0xFF;
     const int data2 = (packed >> 16) & 0xFF;
@@ -129,7 +326,10 @@ int EmbeddedSynth::send(std::uint32_t packed) {
         // Nothing in the system range is a sound event except the reset;
         // exclusive messages never come as short messages.
         if (status == 0xF0 || status == 0xF7) return kRejected;
-        if (status == 0xFF) fluid_synth_system_reset(m_synth);
+        if (status == 0xFF) {
+            fluid_synth_system_reset(m_synth);
+            m_applied.fetch_add(1, std::memory_order_relaxed);
+        }
         return 0;
     }
 
@@ -158,6 +358,7 @@ int EmbeddedSynth::send(std::uint32_t packed) {
         break;
     case 0xC0:
         result = fluid_synth_program_change(m_synth, channel, data1);
+        m_applied.fetch_add(1, std::memory_order_relaxed);
         break;
     case 0xD0:
         result = fluid_synth_channel_pressure(m_synth, channel, data1);
@@ -174,11 +375,14 @@ bool EmbeddedSynth::render(std::span<float> interleavedStereo) {
     const auto frames = static_cast<int>(interleavedStereo.size() / 2);
     if (frames == 0) return true;
     float* out = interleavedStereo.data();
+    const std::lock_guard lock(m_synthMutex);
     return fluid_synth_write_float(m_synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
 }
 
 int EmbeddedSynth::activeVoices() const {
-    return m_synth ? fluid_synth_get_active_voice_count(m_synth) : 0;
+    if (!m_synth) return 0;
+    const std::lock_guard lock(m_synthMutex);
+    return fluid_synth_get_active_voice_count(m_synth);
 }
 
 // FluidSynth's log handlers are process-wide. Between our own calls they point

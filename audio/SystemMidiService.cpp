@@ -125,6 +125,8 @@ int SystemMidiService::send(MidiHandle handle, std::uint32_t message, MidiTime w
     if (length == 0) return kBadMessage;
     Device& device = *found->second;
     if (device.output) {
+        // Loads a new program's preset here, so the audio thread never reads the soundfont.
+        device.synth->prepare(message);
         device.output->post(message, when);
         return 0;
     }

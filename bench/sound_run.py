@@ -1,11 +1,14 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Figures of the sound path, measured as a user runs the program: on a
 private X server and a PulseAudio null sink with shared memory on (as
 desktops run it).
 
-- CPU of the program and of the sound server over SECONDS (default 30) for
-  (c) an idle field, (a) a few pieces playing, (b) a busy field (reach 200,
-  rising speed 2, two pieces excited); resident memory while (a) plays;
+- CPU and wake-ups (context switches a second, all and by thread) of the
+  program and of the sound server over SECONDS (default 30) for (c) an
+  idle field, (a) a few pieces playing, (b) a busy field (reach 200, rising
+  speed 2, two pieces excited); resident memory while (a) plays;
 - the peak level of the busy field at volume 127 (full scale is 1.0);
 - the onset spread of fourteen isolated notes against the 50 ms grid (the
   arc holding 90 % of their phases, and all of them);
@@ -18,154 +21,63 @@ desktops run it).
 
 Usage: sound_run.py PATH-TO-MARULET [SECONDS]
 """
-import array
 import os
-import signal
-import subprocess
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import (Session, ctrl_click, field_origin, note_onsets,  # noqa: E402
-                     phase_arc_ms, piece_centre, start_program, start_pulse)
-from Xlib import display  # noqa: E402
-
-RATE = 44100
+from harness import (RATE, SinkMonitor, ctrl_click, excite, field_origin,  # noqa: E402
+                     measure, note_onsets, phase_arc_ms, piece_centre, play_a_few, session,
+                     start_program)
 
 
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024
-    return 0.0
-
-
-def cpu_over(seconds, pids, sample=None):
-    start = [cpu_seconds(p) for p in pids]
-    t0 = time.monotonic()
-    while time.monotonic() - t0 < seconds:
-        time.sleep(1)
-        if sample:
-            sample()
-    took = time.monotonic() - t0
-    return [100 * (cpu_seconds(p) - c) / took for p, c in zip(pids, start)]
-
-
-def run_program(s, dpy, settings):
-    app, win = start_program(s, dpy, settings)
+def run_program(s, settings):
+    app, win = start_program(s, settings)
     return app, field_origin(s, win)
 
 
-def stop(app):
-    app.send_signal(signal.SIGTERM)
-    app.wait(10)
-
-
-class Monitor:
-    """Reads the sink's monitor as it plays and notes when each piece came."""
-
-    def __init__(self, s):
-        self.proc = s.start(["parec", "-d", "nullsink.monitor", "--latency-msec=5", "--raw",
-                             "--format=float32le", "--rate=44100", "--channels=1"],
-                            stdout=subprocess.PIPE)
-        self.samples = array.array("f")
-        self.arrivals = []  # (time the piece was read, samples so far)
-        self.thread = threading.Thread(target=self.read, daemon=True)
-        self.thread.start()
-
-    def read(self):
-        pending = b""
-        while True:
-            data = self.proc.stdout.read1(4096)
-            if not data:
-                return
-            now = time.monotonic()
-            pending += data
-            whole = len(pending) - len(pending) % 4
-            self.samples.frombytes(pending[:whole])
-            pending = pending[whole:]
-            self.arrivals.append((now, len(self.samples)))
-
-    def heard_at(self, index):
-        for when, count in self.arrivals:
-            if count > index:
-                return when - (count - 1 - index) / RATE
-        return None
-
-    def stop(self):
-        self.proc.send_signal(signal.SIGINT)
-        self.proc.wait(5)
-        self.thread.join(5)
+def print_wakeups(prog, srv):
+    print(f"    wake-ups of the program {prog.wakeup_report()}")
+    print(f"    wake-ups of the server {srv.wakeup_report()}", flush=True)
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30
-    s = Session(exe)
-    # The Session's start() sends stdout nowhere; the monitor needs its pipe.
-    plain_start = s.start
-
-    def start(args, **kw):
-        if "stdout" not in kw:
-            return plain_start(args, **kw)
-        p = subprocess.Popen(args, env=s.env, stdout=kw["stdout"], stderr=subprocess.DEVNULL)
-        s.procs.append(p)
-        return p
-    s.start = start
-    try:
-        s.start_display()
-        server = start_pulse(s, shm=True)
-        dpy = display.Display(s.env["DISPLAY"])
-
-        app, origin = run_program(s, dpy, "")
+    with session(sys.argv[1], shm=True) as s:
+        server = s.sound_server
+        app, origin = run_program(s, "")
         time.sleep(6)  # silent long enough to pause its output
-        prog, srv = cpu_over(seconds, [app.pid, server.pid])
-        print(f"(c) idle field: program {prog:.2f} %, server {srv:.2f} % of one core")
-        for piece in (10, 24, 38):
-            ctrl_click(s, *piece_centre(origin, piece))
-        time.sleep(5)
-        peak = [0.0]
-        prog, srv = cpu_over(seconds, [app.pid, server.pid],
-                             lambda: peak.__setitem__(0, max(peak[0], rss_mb(app.pid))))
-        print(f"(a) a few pieces playing: program {prog:.2f} %, server {srv:.2f} %; "
-              f"resident memory {peak[0]:.1f} MB (peak of 1 s samples)")
-        stop(app)
+        prog, srv = measure([app.pid, server.pid], seconds)
+        print(f"(c) idle field: program {prog.cpu:.2f} %, server {srv.cpu:.2f} % of one core")
+        print_wakeups(prog, srv)
+        play_a_few(s, origin)
+        prog, srv = measure([app.pid, server.pid], seconds)
+        print(f"(a) a few pieces playing: program {prog.cpu:.2f} %, server {srv.cpu:.2f} %; "
+              f"resident memory {prog.peak_rss:.1f} MB (peak of 1 s samples)")
+        print_wakeups(prog, srv)
+        s.stop(app)
 
-        app, origin = run_program(s, dpy, "[Param]\nReach=200\nActiveLv=2\n[Sound]\nVolume=127\n")
-        for piece in (17, 31):
-            ctrl_click(s, *piece_centre(origin, piece))
+        app, origin = run_program(s, "[Param]\nReach=200\nActiveLv=2\n[Sound]\nVolume=127\n")
+        excite(s, origin, (17, 31))
         time.sleep(12)
-        prog, srv = cpu_over(seconds, [app.pid, server.pid])
-        print(f"(b) busy field: program {prog:.2f} %, server {srv:.2f} %")
-        monitor = Monitor(s)
+        prog, srv = measure([app.pid, server.pid], seconds)
+        print(f"(b) busy field: program {prog.cpu:.2f} %, server {srv.cpu:.2f} %")
+        print_wakeups(prog, srv)
+        monitor = SinkMonitor(s)
         time.sleep(10)
         monitor.stop()
         top = max((abs(v) for v in monitor.samples), default=0.0)
         print(f"peak level of the busy field at volume 127: {top:.3f} of full scale "
               f"({len(monitor.samples) / RATE:.1f} s heard)")
-        stop(app)
+        s.stop(app)
 
-        app, origin = run_program(s, dpy, "[Param]\nReach=50\nActiveLv=8\n[Sound]\n"
-                                          "prg_00=13\nprg_01=13\nprg_02=13\nprg_03=13\n")
-        monitor = Monitor(s)
+        app, origin = run_program(s, "[Param]\nReach=50\nActiveLv=8\n[Sound]\n"
+                                     "prg_00=13\nprg_01=13\nprg_02=13\nprg_03=13\n")
+        monitor = SinkMonitor(s)
         time.sleep(0.5)
         clicks = []
         for piece in [0, 2, 4, 6, 14, 16, 18, 20, 28, 30, 32, 34, 42, 44]:
-            x, y = piece_centre(origin, piece)
-            subprocess.run(["xdotool", "mousemove", str(x), str(y), "keydown", "ctrl"],
-                           env=s.env, check=True)
-            before = time.monotonic()
-            subprocess.run(["xdotool", "click", "1"], env=s.env, check=True)
-            clicks.append((before + time.monotonic()) / 2)
-            subprocess.run(["xdotool", "keyup", "ctrl"], env=s.env, check=True)
+            clicks.append(ctrl_click(s, *piece_centre(origin, piece), timed=True))
             time.sleep(1.2 + (piece % 7) * 0.007)
         time.sleep(2.5)
         monitor.stop()
@@ -179,9 +91,7 @@ def main():
             shift = (low // 50) * 50
             print(f"tick-to-sound latency: between {low - shift:.1f} and {high - shift:.1f} ms "
                   f"(modulo 50 ms; from {len(after)} notes)")
-        stop(app)
-    finally:
-        s.stop_all()
+        s.stop(app)
 
 
 if __name__ == "__main__":

@@ -181,6 +181,18 @@ void TDesignDlg::retranslateUi() {
     ColButton3->setText(tr("輪郭"));
     ColButton4->setText(tr("活性化"));
     ColButton5->setText(tr("休眠中"));
+    // Assistive tools hear what each button colours, not a bare word.
+    ColButton1->setAccessibleName(tr("背景の色"));
+    ColButton1->setAccessibleDescription(tr("ウィンドウの背景の色を選びます"));
+    ColButton2->setAccessibleName(tr("駒の色"));
+    ColButton2->setAccessibleDescription(tr("静かな駒の本体と衛星の塗りの色を選びます"));
+    ColButton3->setAccessibleName(tr("輪郭の色"));
+    ColButton3->setAccessibleDescription(tr("本体と衛星の輪郭の色を選びます"));
+    ColButton4->setAccessibleName(tr("活性化の色"));
+    ColButton4->setAccessibleDescription(tr("高まった衛星と本体の塗りの色を選びます"));
+    ColButton5->setAccessibleName(tr("休眠中の色"));
+    ColButton5->setAccessibleDescription(tr("休眠中の駒の色を選びます"));
+    BgImgBtn->setAccessibleName(tr("背景画像を選ぶ"));
     GroupBox2->setTitle(tr("背景画像(&I)"));
     BgImgCheckBox->setText(tr("有効"));
     StretchChkBox->setText(tr("拡大"));

@@ -3,11 +3,14 @@
 
 #pragma once
 
+#include "engine/field/KeyboardPlay.h"
+#include "engine/field/Pieces.h"
 #include "engine/field/Shape.h"
 
 #include <QHash>
 #include <QPixmap>
 #include <QWidget>
+#include <array>
 #include <deque>
 #include <vector>
 
@@ -17,6 +20,12 @@ class Piece;
 // pieces' shapes in stacking order. Only shapes whose colour or place changed
 // are repainted; a press on a body and everything up to its release goes to
 // that body's piece.
+//
+// It also plays without a mouse: one piece is current, marked by a focus ring
+// while the keyboard is in use; the arrow keys choose the nearest piece that
+// way, and keys stand for the mouse gestures on the current piece. To
+// assistive tools it is a list of the 49 pieces, and it tells them when one
+// changes.
 class FieldView : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +41,28 @@ public:
 
     // The topmost shape under a point of the view, or -1.
     int shapeAt(QPoint pos) const;
+    // The piece whose body lies topmost under a point of the view, or -1.
+    int pieceAt(QPoint pos) const;
+
+    // The piece the keyboard plays, or -1 before the view first had focus.
+    int currentPiece() const { return m_current; }
+    void setCurrentPiece(int index);
+    // Whether the focus ring shows: while the view has focus and the
+    // keyboard, not the mouse, was used last.
+    bool focusRingShown() const;
+    // Where the ring is drawn, in the view; empty while it is not shown.
+    QRect focusRingRect() const;
+    // Plays a click on a piece as the keyboard does; it becomes current.
+    void play(int index, BodyClick click);
+    // Drags a piece by (dx, dy) as the keyboard does; it becomes current.
+    void nudge(int index, int dx, int dy);
+    // Where a context menu opens: at the pointer, or at the current piece
+    // when the keyboard asked for it.
+    QPoint menuPosition() const;
+    // The voice (1 to 4) of the last note a piece played, 0 before its first.
+    int lastVoice(int index) const;
+    // The keys, as the field's description and the focus ring's tip say them.
+    static QString keyHelp();
 
     // Counts of the last full paint, for checking what was drawn.
     int lastPictureDraws() const { return m_pictureDraws; }
@@ -48,17 +79,44 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     bool event(QEvent* event) override;
 
 private:
+    // What an assistive tool is told of a piece; a change is announced.
+    struct Told {
+        int status = -1;
+        int voice = 0;
+        int x = 0;
+        int y = 0;
+        int facing = 0;
+    };
+
     const QPixmap& sprite(const Shape& shape);
     Piece* pieceOfBody(const Shape& shape) const;
     void paintPicture(class QPainter& painter, const QRect& area);
+    int startingPiece() const;
+    void showRing();
+    void announceFocus();
+    void announceChanges(bool all);
+    void retranslate();
 
     std::deque<Shape> m_shapes;
     std::vector<QRect> m_painted; // where each shape was last drawn
     QHash<quint64, QPixmap> m_sprites;
     Piece* m_captured = nullptr;
+    int m_current = -1;
+    bool m_keyboardUsed = false;
+    bool m_keyboardMenu = false; // a menu asked for by a key opens at the piece
+    QRect m_ringPainted;
+    std::array<int, kPieceCount> m_lastVoice{};
+    std::array<Told, kPieceCount> m_told{};
+
     // The picture as drawn, no larger than the view: scaled to it when
     // stretched, else the picture's part that a tile shows. A photo of 100
     // megapixels then costs no more to paint than a small picture.

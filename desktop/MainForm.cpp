@@ -23,7 +23,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -156,6 +155,7 @@ void TMaruletMainForm::FormClose() {
     // The port's last all-notes-off are in; the files are completed.
     m_recording->stopAudio();
     m_recording->stopMidi();
+    m_recording->waitForFiles(); // the program ends: the files must be whole
     if (!iniFile->flush()) {
         const QString message =
             tr("Marulet could not save its settings to %1: %2\nThe settings, window places and "
@@ -202,7 +202,8 @@ void TMaruletMainForm::setAppCursor(int number) {
 }
 
 void TMaruletMainForm::PopupAtPointer() {
-    PopupMenu1->popup(QCursor::pos());
+    // At the mouse pointer; a menu asked for by a key opens at its piece.
+    PopupMenu1->popup(m_field->menuPosition());
 }
 
 void TMaruletMainForm::Timer1Timer() {

@@ -3,6 +3,8 @@
 
 #include "desktop/MaruletApplication.h"
 
+#include "desktop/AccessibleFactory.h"
+
 #include <QMessageBox>
 
 #include <exception>
@@ -14,6 +16,7 @@ MaruletApplication::MaruletApplication(int& argc, char** argv) : QApplication(ar
     setDesktopFileName(QStringLiteral("io.github.marulet.Marulet"));
     Q_INIT_RESOURCE(marulet); // the icon lives in a static library
     setWindowIcon(QIcon(QStringLiteral(":/marulet/icon.png")));
+    InstallAccessibleFactory();
 }
 
 bool MaruletApplication::notify(QObject* receiver, QEvent* event) {

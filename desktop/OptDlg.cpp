@@ -5,6 +5,7 @@
 
 #include "desktop/DialogLook.h"
 #include "desktop/PrgNames.h"
+#include "desktop/ScaledSlider.h"
 #include "engine/midi/TMidiPort.h"
 #include "engine/settings/SettingsRecord.h"
 
@@ -54,9 +55,8 @@ QComboBox* makeList(QWidget* parent, int left, int top, int width) {
     return list;
 }
 
-QSlider* makeSlider(QWidget* parent, const QRect& geometry, int minimum, int maximum, int tick,
-                    int position) {
-    auto* slider = new QSlider(Qt::Horizontal, parent);
+QSlider* setUpSlider(QSlider* slider, const QRect& geometry, int minimum, int maximum, int tick,
+                     int position) {
     slider->setGeometry(geometry);
     slider->setRange(minimum, maximum);
     slider->setValue(position);
@@ -66,6 +66,12 @@ QSlider* makeSlider(QWidget* parent, const QRect& geometry, int minimum, int max
     slider->setPageStep(2);
     slider->setFocusPolicy(Qt::StrongFocus);
     return slider;
+}
+
+QSlider* makeSlider(QWidget* parent, const QRect& geometry, int minimum, int maximum, int tick,
+                    int position) {
+    return setUpSlider(new QSlider(Qt::Horizontal, parent), geometry, minimum, maximum, tick,
+                       position);
 }
 
 // A selection set by the program runs no handler; an index outside the list
@@ -132,9 +138,23 @@ TOptionDlg::TOptionDlg(QWidget* parent) : QDialog(parent) {
     ReachTrackBar = makeSlider(GroupBox2, QRect(98, 14, 132, 28), 50, 300, 25, 100);
     Label9 = makeLabel(GroupBox2, 15, 52, QString());
     Label_actLv = makeLabel(GroupBox2, 77, 52, QStringLiteral("0.0"));
-    ActLvTrackBar = makeSlider(GroupBox2, QRect(98, 45, 132, 28), 50, 800, 94, 100);
+    // Counts hundredths; assistive tools hear the speed as its caption shows it.
+    ActLvTrackBar =
+        setUpSlider(new ScaledSlider(0.01, 1, &TOptionDlg::formatRisingSpeed, GroupBox2),
+                    QRect(98, 45, 132, 28), 50, 800, 94, 100);
     Label8 = makeLabel(GroupBox2, 15, 84, QString());
     ResPtnComboBox = makeList(GroupBox2, 82, 81, 141);
+
+    // Each control is announced by the caption beside it.
+    Label5->setBuddy(MidiDevCmbBox);
+    Label1->setBuddy(PrgCmbBox1);
+    Label2->setBuddy(PrgCmbBox2);
+    Label3->setBuddy(PrgCmbBox3);
+    Label4->setBuddy(PrgCmbBox4);
+    Label6->setBuddy(VolTrackBar);
+    Label7->setBuddy(ReachTrackBar);
+    Label9->setBuddy(ActLvTrackBar);
+    Label8->setBuddy(ResPtnComboBox);
 
     setTabOrder(MidiDevCmbBox, PrgCmbBox1);
     setTabOrder(PrgCmbBox1, PrgCmbBox2);
@@ -167,8 +187,11 @@ void TOptionDlg::retranslateUi() {
     GroupBox1->setTitle(tr("MIDI"));
     setLabelText(Label5, tr("デバイス"));
     QLabel* const voiceLabels[] = {Label1, Label2, Label3, Label4};
-    for (int channel = 0; channel < 4; ++channel)
+    for (int channel = 0; channel < 4; ++channel) {
         setLabelText(voiceLabels[channel], tr("音色%1").arg(channel + 1));
+        // A list's name is its label; what it plays on is its description.
+        programList(channel)->setAccessibleDescription(tr("MIDI チャンネル %1").arg(channel + 1));
+    }
     setLabelText(Label6, tr("音量"));
     GroupBox2->setTitle(tr("パラメータ"));
     setLabelText(Label7, tr("到達距離"));

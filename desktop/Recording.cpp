@@ -7,6 +7,7 @@
 #include "audio/SystemMidiService.h"
 #include "engine/midi/TMidiPort.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <array>
 
@@ -15,8 +16,10 @@ constexpr int kVoices = 4; // the channels the pieces play on
 constexpr int kKeepEveryMs = 2000;
 } // namespace
 
-Recording::Recording(MidiOutService& device, AudioHost audioHost, QObject* parent)
-    : QObject(parent), m_tee(device), m_audioHost(std::move(audioHost)) {
+Recording::Recording(MidiOutService& device, AudioHost audioHost, QObject* parent,
+                     DiskFileOpener midiDisk)
+    : QObject(parent), m_tee(device), m_audioHost(std::move(audioHost)),
+      m_midiDisk(std::move(midiDisk)) {
     m_keeper.setInterval(kKeepEveryMs);
     connect(&m_keeper, &QTimer::timeout, this, &Recording::keep);
 }
@@ -26,6 +29,7 @@ Recording::~Recording() {
     blockSignals(true);
     stopAudio();
     stopMidi();
+    waitForFiles();
 }
 
 Recording::AudioHost Recording::audioHostOf(MidiOutService& device) {
@@ -36,7 +40,10 @@ Recording::AudioHost Recording::audioHostOf(MidiOutService& device) {
 
 bool Recording::startMidi(const QString& path) {
     stopMidi();
-    auto writer = std::make_unique<MidiFileWriter>();
+    auto writer = std::make_unique<MidiFileWriter>(m_midiDisk);
+    // From the disk thread: looked at in this one.
+    writer->setOnWritten(
+        [this] { QMetaObject::invokeMethod(this, &Recording::checkMidi, Qt::QueuedConnection); });
     std::array<std::int32_t, kVoices> programs{};
     std::array<std::int32_t, kVoices> volumes{};
     programs.fill(0);
@@ -61,13 +68,43 @@ void Recording::stopMidi() {
     if (!m_midi) return;
     m_tee.setListener({});
     const bool hadFailed = m_midi->failed();
-    if (!m_midi->finish(MidiClock::now()) && !hadFailed) {
-        m_lastError = tr("The MIDI recording could not be completed: %1.").arg(m_midi->error());
-        emit failed(m_lastError);
-    }
-    m_midi.reset();
+    m_midi->finish(MidiClock::now());
+    m_closing.push_back({std::move(m_midi), hadFailed});
     if (!active()) m_keeper.stop();
     emit stateChanged();
+}
+
+void Recording::waitForFiles() {
+    for (const Closing& closing : m_closing)
+        closing.writer->wait();
+    checkMidi();
+}
+
+// Ends a recording whose disk failed, and tells how the stopped ones ended.
+// Told last: whoever hears it may run an event loop that comes back here.
+void Recording::checkMidi() {
+    QStringList messages;
+    if (m_midi && m_midi->failed()) {
+        messages << tr("The MIDI recording stopped: %1. The file keeps what was "
+                       "recorded until then.")
+                        .arg(m_midi->error());
+        stopMidi();
+        m_closing.back().hadFailed = true;
+    }
+    for (auto closing = m_closing.begin(); closing != m_closing.end();) {
+        if (!closing->writer->isFinished()) {
+            ++closing;
+            continue;
+        }
+        if (closing->writer->failed() && !closing->hadFailed)
+            messages << tr("The MIDI recording could not be completed: %1.")
+                            .arg(closing->writer->error());
+        closing = m_closing.erase(closing);
+    }
+    for (const QString& message : messages) {
+        m_lastError = message;
+        emit failed(message);
+    }
 }
 
 bool Recording::audioPossible() const {
@@ -116,14 +153,8 @@ void Recording::stopAudio() {
 
 // Brings the files up to date on disk, and ends a recording whose disk is full.
 void Recording::keep() {
-    if (m_midi && !m_midi->commit()) {
-        const QString message = tr("The MIDI recording stopped: %1. The file keeps what was "
-                                   "recorded until then.")
-                                    .arg(m_midi->error());
-        stopMidi();
-        m_lastError = message;
-        emit failed(message);
-    }
+    if (m_midi) m_midi->commit();
+    checkMidi();
     if (m_audio && m_audio->failed()) {
         const QString message = tr("The audio recording stopped: %1. The file keeps what was "
                                    "recorded until then.")

@@ -11,12 +11,15 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class AudioTap;
 
 // Keeps what plays: a MIDI file of every message the port sends, and a WAV
 // file of what the built-in synthesizer renders. Both go on across layout
 // loads and device changes until stopped; destruction completes the files.
+// The MIDI file is written by a disk thread of its writer's: nothing here
+// waits for the disk but waitForFiles().
 class Recording : public QObject {
     Q_OBJECT
 public:
@@ -25,7 +28,9 @@ public:
 
     // device: the real outputs; the port is to be built on output().
     // audioHost: empty when the device cannot show its audio.
-    Recording(MidiOutService& device, AudioHost audioHost, QObject* parent = nullptr);
+    // midiDisk: where MIDI files are made.
+    Recording(MidiOutService& device, AudioHost audioHost, QObject* parent = nullptr,
+              DiskFileOpener midiDisk = &PosixDiskFile::create);
     ~Recording() override;
 
     // The built-in synthesizer's tap of a service that has one, else empty.
@@ -36,8 +41,12 @@ public:
     // Starting replaces a file of that name. False with lastError() set when
     // the file cannot be made.
     bool startMidi(const QString& path);
+    // The file is completed in the background; a failure to complete it is
+    // told through failed().
     void stopMidi();
     bool midiActive() const { return m_midi != nullptr; }
+    // Waits until every stopped MIDI recording's file is complete on disk.
+    void waitForFiles();
 
     // Only the built-in synthesizer (device 0) is heard here.
     bool audioPossible() const;
@@ -55,11 +64,20 @@ signals:
     void failed(const QString& message);
 
 private:
+    // A stopped MIDI recording whose file is being completed.
+    struct Closing {
+        std::unique_ptr<MidiFileWriter> writer;
+        bool hadFailed; // its failure was told already
+    };
+
     void keep();
+    void checkMidi();
 
     MidiTee m_tee;
     AudioHost m_audioHost;
+    DiskFileOpener m_midiDisk;
     std::unique_ptr<MidiFileWriter> m_midi;
+    std::vector<Closing> m_closing;
     std::unique_ptr<WavRecorder> m_audio;
     QTimer m_keeper;
     QString m_lastError;

@@ -153,6 +153,27 @@
     </message>
 </context>
 <context>
+    <name>FieldView</name>
+    <message>
+        <source>矢印キーで駒を選び、スペースか Enter で刺激、T で回転、Q で休止、N で休眠、Ctrl+矢印キーで移動（Ctrl+Shift+矢印キーで少しずつ）、Page Up と Page Down で番号順に選択、アプリケーションキーか Shift+F10 でメニュー</source>
+        <translation>Arrow keys choose a piece; Space or Enter excites it, T turns it, Q quiets it, N puts it to sleep, Ctrl+arrow keys move it (Ctrl+Shift+arrow keys a few pixels at a time), Page Up and Page Down choose by number, the Menu key or Shift+F10 opens the menu</translation>
+    </message>
+    <message>
+        <source>駒</source>
+        <translation>Pieces</translation>
+    </message>
+    <message>
+        <source>矢印キー: 駒を選ぶ
+スペース／Enter: 刺激&#x3000;T: 回転&#x3000;Q: 休止&#x3000;N: 休眠
+Ctrl+矢印キー: 移動（Ctrl+Shift+矢印キー: 少しずつ）
+Page Up／Page Down: 番号順&#x3000;アプリケーションキー／Shift+F10: メニュー</source>
+        <translation>Arrow keys: choose a piece
+Space/Enter: excite   T: turn   Q: quiet   N: sleep
+Ctrl+arrow keys: move (Ctrl+Shift+arrow keys: a few pixels)
+Page Up/Page Down: by number   Menu key/Shift+F10: menu</translation>
+    </message>
+</context>
+<context>
     <name>HelpWindow</name>
     <message>
         <source>Marulet ヘルプ</source>
@@ -212,6 +233,65 @@ The layout stays as it is.</source>
     <message>
         <source>the file ends before the picture does</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PieceAccessible</name>
+    <message>
+        <source>演奏中</source>
+        <translation>playing</translation>
+    </message>
+    <message>
+        <source>休止中</source>
+        <translation>quiet</translation>
+    </message>
+    <message>
+        <source>休眠中</source>
+        <translation>asleep</translation>
+    </message>
+    <message>
+        <source>駒%1、音色%2、%3</source>
+        <translation>Piece %1, voice %2, %3</translation>
+    </message>
+    <message>
+        <source>駒%1、%2</source>
+        <translation>Piece %1, %2</translation>
+    </message>
+    <message>
+        <source>向き %1°、位置 %2, %3</source>
+        <translation>turned %1°, at %2, %3</translation>
+    </message>
+    <message>
+        <source>刺激</source>
+        <translation>Excite</translation>
+    </message>
+    <message>
+        <source>回転</source>
+        <translation>Turn</translation>
+    </message>
+    <message>
+        <source>休止</source>
+        <translation>Quiet</translation>
+    </message>
+    <message>
+        <source>休眠</source>
+        <translation>Sleep</translation>
+    </message>
+    <message>
+        <source>駒を刺激し、休眠中なら起こします</source>
+        <translation>Excites the piece, and wakes it if it sleeps</translation>
+    </message>
+    <message>
+        <source>駒を時計回りに 45 度回します</source>
+        <translation>Turns the piece clockwise by 45 degrees</translation>
+    </message>
+    <message>
+        <source>駒の衛星の高まりと速さをすべて 0 にします</source>
+        <translation>Sets the level and rate of all the piece&apos;s satellites to 0</translation>
+    </message>
+    <message>
+        <source>駒を休眠させます</source>
+        <translation>Puts the piece to sleep</translation>
     </message>
 </context>
 <context>
@@ -423,6 +503,50 @@ Start the sound server (PulseAudio or PipeWire); the sound comes on by itself on
     <message>
         <source>GIFファイル(*.GIF)</source>
         <translation>GIF file (*.GIF)</translation>
+    </message>
+    <message>
+        <source>背景の色</source>
+        <translation>Background colour</translation>
+    </message>
+    <message>
+        <source>ウィンドウの背景の色を選びます</source>
+        <translation>Chooses the colour of the window&apos;s background</translation>
+    </message>
+    <message>
+        <source>駒の色</source>
+        <translation>Piece colour</translation>
+    </message>
+    <message>
+        <source>静かな駒の本体と衛星の塗りの色を選びます</source>
+        <translation>Chooses the fill of quiet bodies and satellites</translation>
+    </message>
+    <message>
+        <source>輪郭の色</source>
+        <translation>Outline colour</translation>
+    </message>
+    <message>
+        <source>本体と衛星の輪郭の色を選びます</source>
+        <translation>Chooses the outline of bodies and satellites</translation>
+    </message>
+    <message>
+        <source>活性化の色</source>
+        <translation>Active colour</translation>
+    </message>
+    <message>
+        <source>高まった衛星と本体の塗りの色を選びます</source>
+        <translation>Chooses the fill that rising satellites and bodies turn to</translation>
+    </message>
+    <message>
+        <source>休眠中の色</source>
+        <translation>Asleep colour</translation>
+    </message>
+    <message>
+        <source>休眠中の駒の色を選びます</source>
+        <translation>Chooses the colour of sleeping pieces</translation>
+    </message>
+    <message>
+        <source>背景画像を選ぶ</source>
+        <translation>Choose the background picture</translation>
     </message>
 </context>
 <context>
@@ -668,6 +792,10 @@ The layout is not saved there; choose another file.</source>
     <message>
         <source>反応パターン</source>
         <translation>Response</translation>
+    </message>
+    <message>
+        <source>MIDI チャンネル %1</source>
+        <translation>MIDI channel %1</translation>
     </message>
 </context>
 <context>

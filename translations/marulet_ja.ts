@@ -153,6 +153,24 @@
     </message>
 </context>
 <context>
+    <name>FieldView</name>
+    <message>
+        <source>矢印キーで駒を選び、スペースか Enter で刺激、T で回転、Q で休止、N で休眠、Ctrl+矢印キーで移動（Ctrl+Shift+矢印キーで少しずつ）、Page Up と Page Down で番号順に選択、アプリケーションキーか Shift+F10 でメニュー</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>矢印キー: 駒を選ぶ
+スペース／Enter: 刺激&#x3000;T: 回転&#x3000;Q: 休止&#x3000;N: 休眠
+Ctrl+矢印キー: 移動（Ctrl+Shift+矢印キー: 少しずつ）
+Page Up／Page Down: 番号順&#x3000;アプリケーションキー／Shift+F10: メニュー</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HelpWindow</name>
     <message>
         <source>Marulet ヘルプ</source>
@@ -218,6 +236,65 @@ The layout stays as it is.</source>
     <message>
         <source>the file ends before the picture does</source>
         <translation>画像の途中でファイルが終わっています</translation>
+    </message>
+</context>
+<context>
+    <name>PieceAccessible</name>
+    <message>
+        <source>演奏中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>休止中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>休眠中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒%1、音色%2、%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒%1、%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>向き %1°、位置 %2, %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>刺激</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回転</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>休止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>休眠</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒を刺激し、休眠中なら起こします</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒を時計回りに 45 度回します</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒の衛星の高まりと速さをすべて 0 にします</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒を休眠させます</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -435,6 +512,50 @@ Start the sound server (PulseAudio or PipeWire); the sound comes on by itself on
     </message>
     <message>
         <source>GIFファイル(*.GIF)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>背景の色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ウィンドウの背景の色を選びます</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>駒の色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>静かな駒の本体と衛星の塗りの色を選びます</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>輪郭の色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本体と衛星の輪郭の色を選びます</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>活性化の色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>高まった衛星と本体の塗りの色を選びます</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>休眠中の色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>休眠中の駒の色を選びます</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>背景画像を選ぶ</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -683,6 +804,10 @@ The layout is not saved there; choose another file.</source>
     </message>
     <message>
         <source>反応パターン</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MIDI チャンネル %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -3,18 +3,13 @@
 
 #include "engine/midi/MidiFileWriter.h"
 
-#include <QFile>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-constexpr off_t kTrackLengthAt = 18; // "MThd", 6, format, tracks, division, "MTrk"
-constexpr off_t kTrackDataAt = 22;
+constexpr std::uint64_t kTrackLengthAt = 18; // "MThd", 6, format, tracks, division, "MTrk"
+constexpr std::uint64_t kTrackDataAt = 22;
 constexpr std::uint32_t kLargestDelta = 0x0FFFFFFF;    // four bytes of variable length
-constexpr std::size_t kCommitAt = 64 * 1024;           // waiting bytes that force a write
+constexpr std::size_t kCommitAt = 64 * 1024;           // waiting bytes that are handed on at once
 const std::uint8_t kEndOfTrack[] = {0xFF, 0x2F, 0x00}; // after its delta
 
 void putVariable(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -37,47 +32,27 @@ void put32(std::uint8_t* out, std::uint32_t value) {
 std::uint8_t clamped(std::int32_t value) {
     return static_cast<std::uint8_t>(std::clamp<std::int32_t>(value, 0, 127));
 }
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return false;
-        data += done;
-        size -= static_cast<std::size_t>(done);
-    }
-    return true;
-}
 } // namespace
+
+MidiFileWriter::MidiFileWriter(DiskFileOpener opener) : m_opener(std::move(opener)) {}
 
 MidiFileWriter::~MidiFileWriter() {
     finish();
+    if (m_disk.joinable()) m_disk.join();
 }
 
 bool MidiFileWriter::open(const QString& path, MidiTime start,
                           std::span<const std::int32_t> programs,
                           std::span<const std::int32_t> volumes) {
-    finish();
-    m_error.clear();
-    m_pending.clear();
-    m_trackLength = 0;
-    m_lastTick = 0;
-    m_sounding.reset();
+    if (m_open || m_disk.joinable()) return false;
+    QString why;
+    m_file = m_opener ? m_opener(path, why) : nullptr;
+    if (!m_file) {
+        fail(why);
+        return false;
+    }
+    m_open = true;
     m_start = start;
-    m_fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    std::uint8_t header[22] = {
-        'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, kDivision >> 8, kDivision & 0xFF,
-        'M', 'T', 'r', 'k'};
-    if (!writeAll(m_fd, header, sizeof header)) {
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
-        finish();
-        return false;
-    }
     static const std::uint8_t name[] = {'M', 'a', 'r', 'u', 'l', 'e', 't'};
     static const std::uint8_t tempo[] = {0x07, 0xA1, 0x20}; // 500000 us a quarter
     static const std::uint8_t metre[] = {4, 2, 24, 8};      // 4/4
@@ -88,11 +63,14 @@ bool MidiFileWriter::open(const QString& path, MidiTime start,
         addEvent(0, {static_cast<std::uint8_t>(0xC0 | channel), clamped(programs[channel])});
     for (std::size_t channel = 0; channel < volumes.size(); ++channel)
         addEvent(0, {static_cast<std::uint8_t>(0xB0 | channel), 7, clamped(volumes[channel])});
-    if (!commit()) {
-        finish();
-        return false;
-    }
+    m_disk = std::thread([this] { run(); });
+    commit();
     return true;
+}
+
+QString MidiFileWriter::error() const {
+    const std::lock_guard lock(m_mutex);
+    return m_error;
 }
 
 std::int64_t MidiFileWriter::tickOf(MidiTime when) const {
@@ -102,20 +80,23 @@ std::int64_t MidiFileWriter::tickOf(MidiTime when) const {
 }
 
 void MidiFileWriter::add(std::uint32_t packed, MidiTime when) {
-    if (m_fd < 0 || failed()) return;
+    if (!m_open || failed()) return;
     const auto status = static_cast<std::uint8_t>(packed & 0xFF);
     const auto data1 = static_cast<std::uint8_t>((packed >> 8) & 0x7F);
     const auto data2 = static_cast<std::uint8_t>((packed >> 16) & 0x7F);
     if (status < 0x80 || status >= 0xF0) return;
     const int type = status & 0xF0;
     const std::size_t channel = status & 0x0F;
-    if (type == 0x90 && data2 > 0)
+    if (type == 0x90 && data2 > 0) {
         m_sounding.set(channel * 128 + data1);
-    else if (type == 0x80 || type == 0x90)
+    } else if (type == 0x80 || type == 0x90) {
+        // A note that sounded before the recording began is not in the file.
+        if (!m_sounding.test(channel * 128 + data1)) return;
         m_sounding.reset(channel * 128 + data1);
-    else if (type == 0xB0 && (data1 == 120 || data1 == 123))
+    } else if (type == 0xB0 && (data1 == 120 || data1 == 123)) {
         for (std::size_t note = 0; note < 128; ++note)
             m_sounding.reset(channel * 128 + note);
+    }
     const std::int64_t tick = tickOf(when);
     if (type == 0xC0 || type == 0xD0)
         addEvent(tick, {status, data1});
@@ -140,20 +121,22 @@ void MidiFileWriter::addMeta(std::uint8_t type, std::span<const std::uint8_t> da
 }
 
 bool MidiFileWriter::commit() {
-    if (m_fd < 0 || failed()) return false;
+    if (!m_open || failed()) return false;
     if (!m_pending.empty()) {
-        if (!writeTail(m_pending)) return false;
-        m_trackLength += static_cast<std::uint32_t>(m_pending.size());
+        {
+            const std::lock_guard lock(m_mutex);
+            m_handed.insert(m_handed.end(), m_pending.begin(), m_pending.end());
+            m_idle = false;
+        }
+        m_asked.notify_one();
         m_pending.clear();
     }
-    if (!writeTrackLength(m_trackLength)) return false;
-    // Reach the disk itself, so a power cut loses only what came after.
-    ::fdatasync(m_fd);
-    return true;
+    return !failed();
 }
 
-bool MidiFileWriter::finish(std::optional<MidiTime> stop) {
-    if (m_fd < 0) return !failed();
+void MidiFileWriter::finish(std::optional<MidiTime> stop) {
+    if (!m_open) return;
+    m_open = false;
     std::uint32_t endDelta = 0;
     if (stop && !failed()) {
         // A sequencer would hold a note the file never ends.
@@ -166,42 +149,99 @@ bool MidiFileWriter::finish(std::optional<MidiTime> stop) {
         endDelta = static_cast<std::uint32_t>(
             std::clamp<std::int64_t>(tick - m_lastTick, 0, kLargestDelta));
     }
-    commit();
-    // A failed write may have left part of an event behind the track.
-    bool ok = !failed();
-    std::vector<std::uint8_t> end;
-    putVariable(end, endDelta);
-    end.insert(end.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
-    if (::ftruncate(m_fd, kTrackDataAt + m_trackLength) == 0 && writeTail(end) &&
-        writeTrackLength(m_trackLength + static_cast<std::uint32_t>(end.size()))) {
-        m_trackLength += static_cast<std::uint32_t>(end.size());
-    } else {
-        ok = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_handed.insert(m_handed.end(), m_pending.begin(), m_pending.end());
+        m_endDelta = endDelta;
+        m_finishing = true;
+        m_idle = false;
     }
-    if (::close(m_fd) != 0) ok = false;
-    m_fd = -1;
-    return ok;
+    m_asked.notify_one();
+    m_pending.clear();
 }
 
-bool MidiFileWriter::writeTail(const std::vector<std::uint8_t>& bytes) {
-    if (::lseek(m_fd, kTrackDataAt + m_trackLength, SEEK_SET) < 0 ||
-        !writeAll(m_fd, bytes.data(), bytes.size())) {
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    return true;
+bool MidiFileWriter::wait() {
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return m_idle; });
+    return !failed();
 }
 
-bool MidiFileWriter::writeTrackLength(std::uint32_t length) {
+bool MidiFileWriter::isFinished() const {
+    const std::lock_guard lock(m_mutex);
+    return m_finished;
+}
+
+void MidiFileWriter::run() {
+    for (;;) {
+        std::vector<std::uint8_t> events;
+        bool finishing = false;
+        std::uint32_t endDelta = 0;
+        {
+            std::unique_lock lock(m_mutex);
+            m_asked.wait(lock, [this] { return !m_idle; });
+            events.swap(m_handed);
+            finishing = m_finishing;
+            endDelta = m_endDelta;
+        }
+        write(events);
+        if (finishing) complete(endDelta);
+        {
+            const std::lock_guard lock(m_mutex);
+            // More may have come while the disk was busy.
+            m_idle = m_handed.empty() && m_finishing == finishing;
+            if (finishing) m_finished = true;
+        }
+        m_done.notify_all();
+        if (m_onWritten) m_onWritten();
+        if (finishing) return;
+    }
+}
+
+// Events first, then the length that covers them, each made durable before
+// the next: a crash between any two steps leaves a file that reads back.
+void MidiFileWriter::write(const std::vector<std::uint8_t>& events) {
+    if (events.empty() || failed()) return;
+    if (!m_headerWritten) {
+        std::uint8_t header[kTrackDataAt] = {
+            'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, kDivision >> 8, kDivision & 0xFF,
+            'M', 'T', 'r', 'k'};
+        if (!m_file->writeAt(0, header)) return fail(m_file->error());
+        m_headerWritten = true;
+    }
+    if (!m_file->writeAt(kTrackDataAt + m_trackLength, events) || !m_file->sync())
+        return fail(m_file->error());
+    const auto length = m_trackLength + static_cast<std::uint32_t>(events.size());
+    if (!writeLength(length)) return;
+    m_trackLength = length;
+}
+
+void MidiFileWriter::complete(std::uint32_t endDelta) {
+    if (m_headerWritten) {
+        // A failed write may have left part of an event behind the track.
+        std::vector<std::uint8_t> end;
+        putVariable(end, endDelta);
+        end.insert(end.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
+        const auto length = m_trackLength + static_cast<std::uint32_t>(end.size());
+        if (!m_file->truncate(kTrackDataAt + m_trackLength) ||
+            !m_file->writeAt(kTrackDataAt + m_trackLength, end) || !m_file->sync())
+            fail(m_file->error());
+        else if (writeLength(length))
+            m_trackLength = length;
+    }
+    if (!m_file->close()) fail(m_file->error());
+}
+
+bool MidiFileWriter::writeLength(std::uint32_t length) {
     std::uint8_t bytes[4];
     put32(bytes, length);
-    if (::pwrite(m_fd, bytes, sizeof bytes, kTrackLengthAt) != sizeof bytes) {
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    return true;
+    if (m_file->writeAt(kTrackLengthAt, bytes) && m_file->sync()) return true;
+    fail(m_file->error());
+    return false;
 }
 
 void MidiFileWriter::fail(const QString& what) {
-    if (m_error.isEmpty()) m_error = what.isEmpty() ? QStringLiteral("write failed") : what;
+    const std::lock_guard lock(m_mutex);
+    if (!m_error.isEmpty()) return;
+    m_error = what.isEmpty() ? QStringLiteral("write failed") : what;
+    m_failed.store(true, std::memory_order_release);
 }

@@ -7,6 +7,7 @@
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/midi/TMidiPort.h"
 #include "engine/settings/RecordingFolders.h"
+#include "support/TestDisk.h"
 #include "support/TestFiles.h"
 
 #include <QAction>
@@ -18,10 +19,14 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <future>
 #include <sndfile.h>
 #include <sys/resource.h>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -208,6 +213,7 @@ TEST_F(RecordingTest, AFullDiskEndsBothRecordingsWithAMessageAndKeepsTheFiles) {
     for (int i = 0; i < 10; ++i)
         tap->audioRendered(block.data(), 4096, 44100);
     const bool ended = QTest::qWaitFor([&] { return !recording.active(); }, 10000);
+    recording.waitForFiles(); // completed off this thread
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldSignal);
 
@@ -224,6 +230,89 @@ TEST_F(RecordingTest, AFullDiskEndsBothRecordingsWithAMessageAndKeepsTheFiles) {
     ASSERT_NE(sound, nullptr);
     sf_close(sound);
     EXPECT_GT(info.frames, 4096);
+}
+
+// The track's length as its header says, and whether the file holds it all.
+bool trackComplete(const QByteArray& file) {
+    if (file.size() < 22 || !file.startsWith("MThd")) return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(file.constData());
+    const std::uint32_t length = std::uint32_t(bytes[18]) << 24 | std::uint32_t(bytes[19]) << 16 |
+                                 std::uint32_t(bytes[20]) << 8 | bytes[21];
+    return file.size() == 22 + qsizetype(length) && file.endsWith(kEndOfTrack);
+}
+
+TEST_F(RecordingTest, AFailedSyncStopsTheMidiRecordingAsAFullDiskDoes) {
+    RecordingMidiService device;
+    TestDisk disk;
+    disk.failSync(3); // the set-up's two syncs go through, the first kept notes' does not
+    Recording recording(device, {}, nullptr, disk.opener());
+    TMidiPort port(recording.output());
+    port.Open();
+    const QString midi = dir.filePath("failing.mid");
+    ASSERT_TRUE(recording.startMidi(midi));
+    QSignalSpy failures(&recording, &Recording::failed);
+    port.NoteOn(0, 60, 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !recording.midiActive(); }, 10000));
+    recording.waitForFiles();
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_EQ(failures[0][0].toString(),
+              QStringLiteral("The MIDI recording stopped: %1. The file keeps what was recorded "
+                             "until then.")
+                  .arg(QString::fromLocal8Bit(std::strerror(EIO))));
+    EXPECT_EQ(recording.lastError(), failures[0][0].toString());
+    const QByteArray file = readFile(midi);
+    EXPECT_TRUE(trackComplete(file));
+    EXPECT_EQ(count(file, QByteArray("\x90\x3C\x64", 3)), 0)
+        << "a note that never reached the disk";
+}
+
+// The tick's thread hands events on and goes: the commit every two seconds
+// and the stop return while the disk does not answer.
+TEST_F(RecordingTest, AStalledDiskHoldsUpNeitherTheTicksNorTheStop) {
+    RecordingMidiService device;
+    TestDisk disk;
+    disk.stallSyncs();
+    Recording recording(device, {}, nullptr, disk.opener());
+    TMidiPort port(recording.output());
+    port.Open();
+    const QString midi = dir.filePath("stalled.mid");
+    ASSERT_TRUE(recording.startMidi(midi));
+    ASSERT_TRUE(disk.waitUntilStalled(std::chrono::seconds(10)));
+
+    // Lets the disk go after ten seconds, should anything here wait for it.
+    std::promise<void> returned;
+    std::atomic<bool> rescued{false};
+    std::thread watchdog([&, done = returned.get_future()] {
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+            rescued = true;
+            disk.release();
+        }
+    });
+    bool told = false;
+    const auto end = [&] {
+        if (!std::exchange(told, true)) returned.set_value();
+        if (watchdog.joinable()) watchdog.join();
+        disk.release();
+    };
+    // Before the recording waits for its files, whatever happens.
+    const auto guard = std::shared_ptr<void>(nullptr, [&](void*) { end(); });
+
+    for (int i = 0; i < 100; ++i)
+        port.NoteOn(i % 4, 40 + i % 40, i % 2 ? 0 : 100);
+    QTest::qWait(2500); // the recording's commit comes round
+    port.NoteOn(3, 70, 100);
+    recording.stopMidi();
+    EXPECT_FALSE(recording.midiActive());
+    end();
+    EXPECT_FALSE(rescued) << "the tick's thread waited for the disk";
+
+    recording.waitForFiles();
+    const QByteArray file = readFile(midi);
+    EXPECT_TRUE(trackComplete(file));
+    EXPECT_EQ(count(file, QByteArray("\x93\x46\x64", 3)), 1);
+    EXPECT_EQ(count(file, QByteArray("\x93\x46\x00", 3)), 1) << "the note sounding at the stop";
 }
 
 } // namespace

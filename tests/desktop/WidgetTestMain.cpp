@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Marulet developers
 
+#include "desktop/AccessibleFactory.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@ int main(int argc, char** argv) {
     QTemporaryDir runtime;
     if (runtime.isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QApplication app(argc, argv);
+    InstallAccessibleFactory(); // as the program's own application object does
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Marulet on a desktop with a window manager (openbox), as a user meets it.
 
 Checks that the restore command (and the window manager's own state changes)
@@ -14,31 +16,25 @@ Usage: desktop.py PATH-TO-MARULET
 """
 import os
 import re
-import subprocess
 import sys
 import time
 
-from Xlib import X, display, protocol
+from Xlib import X, protocol
 
-from harness import (H, W, Session, client_rect, field_origin, find_window, log, screenshot,
-                     wait_until)
-
-MAIN = "Marulet"
-
+from harness import (H, W, ask_to_close, client_rect, field_corner, field_origin, log,
+                     screen_pixels, session, start_program, wait_until, window_title)
 
 class Desktop:
     def __init__(self, session):
         self.s = session
-        self.dpy = display.Display(session.env["DISPLAY"])
+        self.dpy = session.dpy
+        self.xdo = session.xdo
         self.root = self.dpy.screen().root
         self.app = None
         self.win = None
 
     def atom(self, name):
         return self.dpy.intern_atom(name)
-
-    def xdo(self, *args):
-        subprocess.run(["xdotool", *map(str, args)], env=self.s.env, check=True)
 
     def write_ini(self, general="", design=""):
         with open(self.s.ini, "w", encoding="utf-8") as f:
@@ -50,16 +46,10 @@ class Desktop:
         return tuple(int(re.search(rf"^{k}=(-?\d+)$", text, re.M).group(1)) for k in keys)
 
     def start(self):
-        self.app = self.s.start([self.s.exe])
-        self.win = wait_until(lambda: find_window(self.dpy, MAIN), 20, "the main window")
-        time.sleep(1.0)
+        self.app, self.win = start_program(self.s)
 
     def close(self):
-        event = protocol.event.ClientMessage(
-            window=self.win, client_type=self.atom("WM_PROTOCOLS"),
-            data=(32, [self.atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
-        self.win.send_event(event)
-        self.dpy.flush()
+        ask_to_close(self.dpy, self.win)
         assert self.app.wait(20) == 0
 
     def states(self, win=None):
@@ -88,16 +78,12 @@ class Desktop:
         l, r, t, b = ext.value if ext else (0, 0, 0, 0)
         return x - l, y - t, w + l + r, h + t + b
 
-    def title(self, win):
-        prop = win.get_full_property(self.atom("_NET_WM_NAME"), self.atom("UTF8_STRING"))
-        return prop.value.decode("utf-8") if prop else win.get_wm_name()
-
     def find(self, title, other_than=None):
         """The viewable window of that exact title (UTF-8), framed or not."""
         for frame in self.root.query_tree().children:
             for w in [frame] + frame.query_tree().children:
                 try:
-                    if (self.title(w) == title and w != other_than
+                    if (window_title(self.dpy, w) == title and w != other_than
                             and w.get_attributes().map_state == X.IsViewable):
                         return w
                 except Exception:
@@ -137,8 +123,8 @@ def check_restore(d):
             d.request_state(False, "FULLSCREEN")
         d.wait_normal(way)
         assert client_rect(d.win) == normal, f"{way}: {client_rect(d.win)} != {normal}"
-        sx, sy = field_origin(d.s, d.win)
-        assert sy - 33 - normal[1] > 10, f"{way}: the menu bar is not back"
+        _, top = field_corner(field_origin(d.s, d.win))
+        assert top - normal[1] > 10, f"{way}: the menu bar is not back"
         log(f"{way}: the normal window is back at {normal}, menu bar shown")
     d.close()
 
@@ -190,14 +176,14 @@ def check_dialogs_and_language(d):
     d.xdo("key", "F1")
     help_win = wait_until(lambda: d.find("駒の操作と画面の見方 - Marulet ヘルプ"), 10,
                           "the help window with its title once")
-    help_title = d.title(help_win)
+    help_title = window_title(d.dpy, help_win)
     assert help_title.endswith("Marulet ヘルプ") and help_title.count("Marulet") == 1, help_title
     d.xdo("key", "Escape")
     log(f"the about box and the help window ({help_title!r}) carry their exact titles")
 
     d.xdo("key", "alt+o", "d")
     dialog = wait_until(lambda: d.find("デザイン設定"), 10, "the design dialog")
-    assert d.title(dialog) == "デザイン設定"
+    assert window_title(d.dpy, dialog) == "デザイン設定"
     # The picture button, then a picture that does not decode: an error box.
     broken = os.path.join(d.s.tmp, "broken.bmp")
     with open(broken, "wb") as f:
@@ -215,15 +201,9 @@ def check_dialogs_and_language(d):
     d.xdo("key", "Return")
     log("the error box stands above the always-on-top design dialog")
 
-    shot = os.path.join(d.s.tmp, "bar.ppm")
-
     def menu_bar():
         x, y, w, _ = client_rect(d.win)
-        screenshot(d.s, shot)
-        with open(shot, "rb") as f:
-            data = f.read()
-        m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
-        px = data[m.end():]
+        _, _, px = screen_pixels(d.s)
         return b"".join(px[(y + r) * W * 3 + x * 3:(y + r) * W * 3 + (x + 300) * 3]
                         for r in range(20))
 
@@ -249,11 +229,7 @@ def check_dialogs_and_language(d):
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
-    s = Session(exe)
-    try:
-        s.start_sound()
-        s.start_display()
+    with session(sys.argv[1]) as s:
         d = Desktop(s)
         only = sys.argv[2:] or ["restore", "cycles", "absurd", "dialogs"]
         checks = {"restore": check_restore, "cycles": check_cycles, "absurd": check_absurd,
@@ -261,8 +237,6 @@ def main():
         for name in only:
             checks[name](d)
         print(f"e2e: {len(only)} passed, 0 failed")
-    finally:
-        s.stop_all()
 
 
 if __name__ == "__main__":

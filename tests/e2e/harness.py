@@ -1,8 +1,14 @@
-"""What every end-to-end check of Marulet shares: a private X server and
-sound server, a copy of the program in a folder of its own, finding its
-window and pieces on the screen, and recording what the sound server plays.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
+
+"""What every end-to-end check and bench of Marulet shares: a private X
+server with a window manager and a private sound server, a copy of the
+program in a folder of its own, finding its window, field and pieces on the
+screen, exciting pieces, recording what the sound server plays, finding note
+onsets in it, and measuring a process: CPU, resident memory and wake-ups.
 Only the processes started here are stopped, by their ids.
 """
+import array
 import math
 import os
 import re
@@ -10,11 +16,19 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 
-from Xlib import X
+from Xlib import X, display, protocol
 
 W, H = 1280, 800
+RATE = 44100  # recordings of the sink are taken at this rate
+HZ = os.sysconf("SC_CLK_TCK")
+
+# The default layout: pieces on an 80-pixel grid, a body's centre 52 pixels
+# right of and below its cell's corner, the first satellite's top edge (what
+# field_origin finds) 33 pixels from the field's corner.
+PITCH, BODY_CENTRE, FIRST_EDGE = 80, 52, 33
 
 
 def log(msg):
@@ -32,9 +46,15 @@ def wait_until(predicate, timeout, what):
 
 
 class Session:
+    """A private X display with openbox, a private PulseAudio with a null
+    sink, and a copy of the program in a folder of its own. Used in a with
+    block, it stops what it started when the block ends."""
+
     def __init__(self, exe):
         self.tmp = tempfile.mkdtemp(prefix="marulet-e2e-")
         self.procs = []
+        self.dpy = None
+        self.sound_server = None
         self.env = dict(os.environ)
         runtime = os.path.join(self.tmp, "run")
         os.makedirs(runtime, mode=0o700)
@@ -49,26 +69,50 @@ class Session:
         self.appdir = os.path.join(self.tmp, "app")
         os.makedirs(self.appdir)
         self.exe = os.path.join(self.appdir, "marulet")
-        shutil.copy2(exe, self.exe)
+        shutil.copy2(os.path.abspath(exe), self.exe)
         self.ini = os.path.join(self.appdir, "marulet.INI")
 
-    def start(self, args, **kw):
-        p = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL, **kw)
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop_all()
+
+    def start(self, args, stdout=subprocess.DEVNULL, **kw):
+        p = subprocess.Popen(args, env=self.env, stdout=stdout, stderr=subprocess.DEVNULL, **kw)
         self.procs.append(p)
         return p
 
-    def start_sound(self):
-        self.start(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
-                    "--disallow-exit", "--disable-shm=yes",
-                    "-L", "module-null-sink sink_name=nullsink",
-                    "-L", "module-native-protocol-unix auth-anonymous=1 socket="
-                          + self.env["XDG_RUNTIME_DIR"] + "/pulse.sock"])
+    def stop(self, p, timeout=10):
+        """Ends one process started here with SIGTERM, or SIGKILL when it
+        does not go in time; gives its exit code."""
+        if p.poll() is None:
+            p.send_signal(signal.SIGTERM)
+            try:
+                p.wait(timeout)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+        return p.returncode
+
+    def start_sound(self, shm=False):
+        """Starts the private PulseAudio and waits until it answers; gives its
+        process, so that a check can stop or restart it. shm=True runs it with
+        shared memory, as desktops do."""
+        args = ["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--disallow-exit",
+                "-L", "module-null-sink sink_name=nullsink",
+                "-L", "module-native-protocol-unix auth-anonymous=1 socket="
+                      + self.env["XDG_RUNTIME_DIR"] + "/pulse.sock"]
+        if not shm:
+            args.insert(5, "--disable-shm=yes")
+        self.sound_server = self.start(args)
         wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env,
                                           capture_output=True).returncode == 0,
                    15, "PulseAudio")
+        return self.sound_server
 
     def start_display(self):
+        """Starts Xvfb and openbox, and opens a connection to them (dpy)."""
         # Other checks may pick the same free number at the same moment: a
         # server that does not come up is tried again on the next number.
         n = 90
@@ -91,18 +135,63 @@ class Session:
             text=True).stdout.find("window id") >= 0, 15, "openbox")
         assert wm.poll() is None, "openbox did not start"
         time.sleep(0.3)
+        self.dpy = display.Display(self.env["DISPLAY"])
+
+    def xdo(self, *args):
+        """Runs xdotool on the private display: the mouse and the keyboard."""
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True)
 
     def stop_all(self):
+        if self.dpy is not None:
+            try:
+                self.dpy.close()
+            except Exception:
+                pass  # the X server may have gone already
+            self.dpy = None
         for p in reversed(self.procs):
-            if p.poll() is None:
-                p.send_signal(signal.SIGTERM)
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
+            self.stop(p, 5)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
+
+def session(exe, sound=True, shm=False):
+    """A Session with its sound server (unless sound is False) and its
+    display up, for a with block."""
+    s = Session(exe)
+    try:
+        if sound:
+            s.start_sound(shm)
+        s.start_display()
+    except BaseException:
+        s.stop_all()
+        raise
+    return s
+
+
+def start_program(s, settings=None, timeout=20, settle=1.0):
+    """Writes the settings file when settings are given (else leaves it as it
+    is), starts the program and waits for its main window; then settle
+    seconds for it to paint and take its place. Gives the process and the
+    window."""
+    if settings is not None:
+        with open(s.ini, "w", encoding="utf-8") as f:
+            f.write(settings)
+    app = s.start([s.exe])
+    win = wait_until(lambda: find_window(s.dpy), timeout, "the main window")
+    time.sleep(settle)
+    return app, win
+
+
+def time_to_paint(s, settings=None, timeout=20):
+    """Starts the program as start_program does and waits until its window
+    shows a piece; gives the process, the window and the milliseconds from
+    exec to that paint."""
+    t0 = time.monotonic()
+    app, win = start_program(s, settings, timeout, settle=0)
+    wait_until(lambda: painted(win), timeout, "the first paint")
+    return app, win, (time.monotonic() - t0) * 1000
+
+
+# Windows.
 
 def find_windows(dpy, title="Marulet"):
     """Every viewable client window of that title, also inside a window
@@ -130,8 +219,22 @@ def find_window(dpy, title="Marulet"):
     return windows[0] if windows else None
 
 
-def screenshot(session, path):
-    subprocess.run(["import", "-window", "root", "-depth", "8", path], env=session.env, check=True)
+def window_title(dpy, win):
+    """The window's title as the window manager shows it (UTF-8)."""
+    prop = win.get_full_property(dpy.intern_atom("_NET_WM_NAME"), X.AnyPropertyType)
+    if prop and prop.value:
+        value = prop.value
+        return value.decode("utf-8") if isinstance(value, bytes) else str(value)
+    return win.get_wm_name() or ""
+
+
+def ask_to_close(dpy, win):
+    """Asks the window to close as a window manager would: WM_DELETE_WINDOW."""
+    event = protocol.event.ClientMessage(
+        window=win, client_type=dpy.intern_atom("WM_PROTOCOLS"),
+        data=(32, [dpy.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+    win.send_event(event)
+    dpy.flush()
 
 
 def client_rect(win):
@@ -142,17 +245,42 @@ def client_rect(win):
     return at.x, at.y, g.width, g.height
 
 
-def field_origin(session, win=None):
-    """Finds the top-left body (blue outline on black) in a screenshot, inside
-    the client window when one is given (a window manager's title bar may be
-    blue too)."""
+def screenshot(session, path):
+    subprocess.run(["import", "-window", "root", "-depth", "8", path], env=session.env, check=True)
+
+
+def screen_pixels(session):
+    """The whole screen: its width, height and RGB bytes, row after row."""
     shot = os.path.join(session.tmp, "shot.ppm")
     screenshot(session, shot)
     with open(shot, "rb") as f:
         data = f.read()
     m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
-    w, h = int(m.group(1)), int(m.group(2))
-    px = data[m.end():]
+    return int(m.group(1)), int(m.group(2)), data[m.end():]
+
+
+def is_outline(r, g, b):
+    """A body's blue outline on the black ground."""
+    return b > 120 and r < 80 and g < 80
+
+
+def painted(win):
+    """True once the window shows a piece's outline."""
+    geo = win.get_geometry()
+    img = win.get_image(0, 0, geo.width, geo.height, X.ZPixmap, 0xFFFFFFFF).data
+    for i in range(0, len(img) - 3, 4):  # BGRX
+        if is_outline(img[i + 2], img[i + 1], img[i]):
+            return True
+    return False
+
+
+# The field and its pieces.
+
+def field_origin(session, win=None):
+    """Finds the top-left body (blue outline on black) in a screenshot, inside
+    the client window when one is given (a window manager's title bar may be
+    blue too). Gives the first satellite's top edge."""
+    w, h, px = screen_pixels(session)
     x0, y0, x1, y1 = 0, 0, w, h
     if win is not None:
         cx, cy, cw, ch = client_rect(win)
@@ -160,51 +288,130 @@ def field_origin(session, win=None):
     for y in range(y0, y1):
         row = px[y * w * 3:(y + 1) * w * 3]
         for x in range(x0, x1):
-            r, g, b = row[3 * x], row[3 * x + 1], row[3 * x + 2]
-            if b > 120 and r < 80 and g < 80:
-                return x, y  # the first satellite's top edge
+            if is_outline(row[3 * x], row[3 * x + 1], row[3 * x + 2]):
+                return x, y
     raise AssertionError("no piece seen on the screen")
 
 
-def record(session, seconds):
-    wav = os.path.join(session.tmp, f"rec{time.monotonic_ns()}.wav")
-    rec = session.start(["parec", "-d", "nullsink.monitor", "--latency-msec=50",
-                         "--file-format=wav", wav])
+def field_corner(origin):
+    """The field's top-left corner on the screen, from field_origin."""
+    return origin[0] - FIRST_EDGE, origin[1] - FIRST_EDGE
+
+
+def piece_centre(origin, piece):
+    """The centre of a piece's body in the default layout, from field_origin."""
+    x, y = field_corner(origin)
+    return (x + (piece % 7) * PITCH + BODY_CENTRE,
+            y + (piece // 7) * PITCH + BODY_CENTRE)
+
+
+def ctrl_click(s, x, y, timed=False):
+    """Ctrl+clicks at (x, y). timed=True makes the click in an xdotool call
+    of its own and gives the middle of that call's run, the moment of the
+    click within half its length."""
+    if not timed:
+        s.xdo("mousemove", x, y, "keydown", "ctrl", "click", 1, "keyup", "ctrl")
+        return None
+    s.xdo("mousemove", x, y, "keydown", "ctrl")
+    before = time.monotonic()
+    s.xdo("click", 1)
+    at = (before + time.monotonic()) / 2
+    s.xdo("keyup", "ctrl")
+    return at
+
+
+def excite(s, origin, pieces, times=1, pause=0.0):
+    """Ctrl+clicks each piece's body in the default layout times times,
+    pause seconds apart."""
+    for piece in pieces:
+        x, y = piece_centre(origin, piece)
+        for _ in range(times):
+            ctrl_click(s, x, y)
+            time.sleep(pause)
+
+
+A_FEW_PIECES = (10, 24, 38)  # apart, so that they play side by side
+
+
+def play_a_few(s, origin):
+    """Excites a few pieces of the default layout and gives them the time
+    to start playing."""
+    excite(s, origin, A_FEW_PIECES)
+    time.sleep(5)
+
+
+class Menu:
+    """The main window's File menu, which stands just above the field, and
+    its save dialogs."""
+
+    def __init__(self, s, origin):
+        self.s = s
+        self.x, self.y = field_corner(origin)
+
+    def open_file(self):
+        self.s.xdo("mousemove", self.x + 30, self.y - 10, "click", 1)
+
+    def file_item(self, key):
+        """Opens the File menu and picks the item by its access key."""
+        self.open_file()
+        time.sleep(0.7)
+        self.s.xdo("key", key)
+
+    def save_as(self, path, typed=None):
+        """Types a name (typed, else the path) into the save dialog that is
+        coming up and waits until the file at path exists."""
+        time.sleep(1.5)  # the save dialog comes up
+        self.s.xdo("key", "ctrl+a")
+        self.s.xdo("type", "--delay", 20, typed or path)
+        self.s.xdo("key", "Return")
+        wait_until(lambda: os.path.exists(path), 10, f"the file {path}")
+
+    def start_recording(self, midi, wav):
+        """Starts recording MIDI and audio into those files."""
+        self.file_item("m")
+        self.save_as(midi)
+        self.file_item("a")
+        self.save_as(wav)
+
+    def stop_recording(self):
+        """Stops both recordings by choosing their items again."""
+        self.file_item("m")
+        time.sleep(0.5)
+        self.file_item("a")
+        time.sleep(1.0)
+
+
+# What the sound server plays.
+
+RAW_MONO = ["--raw", "--format=float32le", f"--rate={RATE}", "--channels=1"]
+
+
+def record_sink(session, seconds, latency_ms, *args, **kw):
+    """Records the null sink's monitor with parec for some seconds, or,
+    when seconds is None, leaves parec running for the caller to stop."""
+    rec = session.start(["parec", "-d", "nullsink.monitor", f"--latency-msec={latency_ms}",
+                         *args], **kw)
+    if seconds is None:
+        return rec
     time.sleep(seconds)
     rec.send_signal(signal.SIGINT)
     rec.wait(5)
+    return rec
+
+
+def record_rms(session, seconds):
+    """The RMS amplitude of what the null sink plays for some seconds."""
+    wav = os.path.join(session.tmp, f"rec{time.monotonic_ns()}.wav")
+    record_sink(session, seconds, 50, "--file-format=wav", wav)
     stat = subprocess.run(["sox", wav, "-n", "stat"], capture_output=True, text=True).stderr
-    rms = float(re.search(r"RMS\s+amplitude:\s+([0-9.]+)", stat).group(1))
-    return rms
-
-
-def start_pulse(session, shm=False):
-    """Starts the private PulseAudio and waits until it answers; gives its
-    process, so a check can stop or restart it. shm=True runs it with shared
-    memory, as desktops do."""
-    args = ["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--disallow-exit",
-            "-L", "module-null-sink sink_name=nullsink",
-            "-L", "module-native-protocol-unix auth-anonymous=1 socket="
-                  + session.env["XDG_RUNTIME_DIR"] + "/pulse.sock"]
-    if not shm:
-        args.insert(5, "--disable-shm=yes")
-    proc = session.start(args)
-    wait_until(lambda: subprocess.run(["pactl", "info"], env=session.env,
-                                      capture_output=True).returncode == 0,
-               15, "PulseAudio")
-    return proc
+    return float(re.search(r"RMS\s+amplitude:\s+([0-9.]+)", stat).group(1))
 
 
 def record_samples(session, seconds):
     """What the null sink plays for some seconds, as mono float samples at
-    44.1 kHz. Sample positions follow the sink's clock."""
-    import array
+    RATE. Sample positions follow the sink's clock."""
     raw = os.path.join(session.tmp, f"rec{time.monotonic_ns()}.raw")
-    rec = session.start(["parec", "-d", "nullsink.monitor", "--latency-msec=50", "--raw",
-                         "--format=float32le", "--rate=44100", "--channels=1", raw])
-    time.sleep(seconds)
-    rec.send_signal(signal.SIGINT)
-    rec.wait(5)
+    record_sink(session, seconds, 50, *RAW_MONO, raw)
     samples = array.array("f")
     with open(raw, "rb") as f:
         data = f.read()
@@ -212,7 +419,49 @@ def record_samples(session, seconds):
     return samples
 
 
-def note_onsets(samples, rate=44100):
+class SinkMonitor:
+    """Reads the sink's monitor as it plays, as mono float samples at RATE,
+    and notes when each piece of them came, so that a sample can be put on
+    the wall clock."""
+
+    def __init__(self, s):
+        self.proc = record_sink(s, None, 5, *RAW_MONO, stdout=subprocess.PIPE)
+        self.samples = array.array("f")
+        self.arrivals = []  # (time the piece was read, samples so far)
+        self.thread = threading.Thread(target=self.read, daemon=True)
+        self.thread.start()
+
+    def read(self):
+        pending = b""
+        while True:
+            data = self.proc.stdout.read1(4096)
+            if not data:
+                return
+            now = time.monotonic()
+            pending += data
+            whole = len(pending) - len(pending) % 4
+            self.samples.frombytes(pending[:whole])
+            pending = pending[whole:]
+            self.arrivals.append((now, len(self.samples)))
+
+    def heard_at(self, index):
+        """When the sample at index left the sink, on time.monotonic()."""
+        for when, count in self.arrivals:
+            if count > index:
+                return when - (count - 1 - index) / RATE
+        return None
+
+    def stop(self):
+        self.proc.send_signal(signal.SIGINT)
+        self.proc.wait(5)
+        self.thread.join(5)
+
+
+def rms(samples):
+    return math.sqrt(sum(v * v for v in samples) / max(1, len(samples)))
+
+
+def note_onsets(samples, rate=RATE):
     """The first sample of each note that rises out of quiet: a 1 ms block
     louder than four times the 50 ms before it, refined to the first sample
     above a twentieth of the note's early peak."""
@@ -233,7 +482,7 @@ def note_onsets(samples, rate=44100):
     return found
 
 
-def phase_arc_ms(onsets, period_ms=50.0, share=1.0, rate=44100):
+def phase_arc_ms(onsets, period_ms=50.0, share=1.0, rate=RATE):
     """The shortest arc of the period's circle that holds the given share of
     the onsets' phases, in ms."""
     period = period_ms * rate / 1000
@@ -248,22 +497,88 @@ def phase_arc_ms(onsets, period_ms=50.0, share=1.0, rate=44100):
     return best
 
 
-def piece_centre(origin, piece):
-    """The centre of a piece's body in the default layout, from field_origin."""
-    sx, sy = origin
-    return sx - 33 + (piece % 7) * 80 + 52, sy - 33 + (piece // 7) * 80 + 52
+# Measuring a process.
+
+def cpu_ticks(pid):
+    """The process's CPU time so far, user and system, in clock ticks (HZ)."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
 
 
-def ctrl_click(s, x, y):
-    subprocess.run(["xdotool", "mousemove", str(x), str(y), "keydown", "ctrl", "click", "1",
-                    "keyup", "ctrl"], env=s.env, check=True)
+def rss_mb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024
+    return 0.0
 
 
-def start_program(s, dpy, settings):
-    """Writes the settings file, starts the program and waits for its window."""
-    with open(s.ini, "w", encoding="utf-8") as f:
-        f.write(settings)
-    app = s.start([s.exe])
-    win = wait_until(lambda: find_window(dpy), 20, "the main window")
-    time.sleep(1.0)
-    return app, win
+def thread_switches(pid):
+    """Each thread's name and its context switches so far, voluntary and
+    not: {tid: (name, switches)}. A thread that ends while it is read is
+    left out."""
+    found = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                name = f.read().strip()
+            switches = 0
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                for line in f:
+                    if line.startswith(("voluntary_ctxt_switches:",
+                                        "nonvoluntary_ctxt_switches:")):
+                        switches += int(line.split()[1])
+        except (FileNotFoundError, ProcessLookupError):
+            continue
+        found[int(tid)] = (name, switches)
+    return found
+
+
+class Meter:
+    """Measures a process from its making to stop(): CPU as a percentage of
+    one core, the peak of resident memory over sample() calls, and wake-ups
+    (context switches) per second, all and by thread. A thread that ends
+    before stop() is not counted; one that starts in between counts whole."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.t0 = time.monotonic()
+        self.ticks0 = cpu_ticks(pid)
+        self.switches0 = thread_switches(pid)
+        self.peak_rss = rss_mb(pid)
+
+    def sample(self):
+        self.peak_rss = max(self.peak_rss, rss_mb(self.pid))
+
+    def stop(self):
+        ticks, switches = cpu_ticks(self.pid), thread_switches(self.pid)
+        self.seconds = time.monotonic() - self.t0
+        self.cpu = 100 * (ticks - self.ticks0) / HZ / self.seconds
+        # Threads may share a name (a worker keeps the program's unless it
+        # is given one): each is listed by itself, the main one marked.
+        self.threads = []  # (name, wake-ups per second), busiest first
+        for tid, (name, count) in switches.items():
+            old = self.switches0.get(tid)
+            label = f"{name} (main)" if tid == self.pid else name
+            self.threads.append((label, (count - (old[1] if old else 0)) / self.seconds))
+        self.threads.sort(key=lambda t: -t[1])
+        self.wakeups = sum(rate for _, rate in self.threads)
+        return self
+
+    def wakeup_report(self):
+        """The wake-ups per second, all and by thread, busiest first."""
+        return f"{self.wakeups:.1f}/s: " + ", ".join(
+            f"{name} {rate:.1f}" for name, rate in self.threads)
+
+
+def measure(pids, seconds, every=1.0):
+    """Measures the processes over some seconds, sampling resident memory
+    every so often; gives a stopped Meter a process."""
+    meters = [Meter(pid) for pid in pids]
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        time.sleep(min(every, max(0.0, end - time.monotonic())))
+        for m in meters:
+            m.sample()
+    return [m.stop() for m in meters]

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Records what Marulet plays, as a user would, on a private X server and
 sound server.
 
@@ -14,46 +16,15 @@ Only the processes started here are stopped, by their ids.
 Usage: record.py PATH-TO-MARULET
 """
 import array
-import math
 import os
-import subprocess
 import sys
 import time
 import wave
 
 import mido
-from Xlib import X, display, protocol
 
-from harness import Session, field_origin, find_window, log, wait_until
-
-
-def title(dpy, win):
-    prop = win.get_full_property(dpy.intern_atom("_NET_WM_NAME"), X.AnyPropertyType)
-    if prop and prop.value:
-        value = prop.value
-        return value.decode("utf-8") if isinstance(value, bytes) else str(value)
-    return win.get_wm_name() or ""
-
-
-class Menu:
-    def __init__(self, session, ox, oy):
-        self.s, self.ox, self.oy = session, ox, oy
-
-    def xdo(self, *args):
-        subprocess.run(["xdotool", *args], env=self.s.env, check=True)
-
-    def file_item(self, key):
-        """Opens the File menu and picks the item by its access key."""
-        self.xdo("mousemove", str(self.ox + 30), str(self.oy - 10), "click", "1")
-        time.sleep(0.7)
-        self.xdo("key", key)
-
-    def save_as(self, path):
-        time.sleep(1.5)  # the save dialog comes up
-        self.xdo("key", "ctrl+a")
-        self.xdo("type", "--delay", "20", path)
-        self.xdo("key", "Return")
-        wait_until(lambda: os.path.exists(path), 10, f"the recording {path}")
+from harness import (Menu, ask_to_close, excite, field_origin, log, rms, session,
+                     start_program, window_title)
 
 
 def check_midi(path, closed=False):
@@ -82,67 +53,41 @@ def check_wav(path):
         data = w.readframes(frames)
     assert channels == 2, f"{channels} channels"
     assert width == 2, f"{width * 8}-bit samples"
-    samples = array.array("h", data)
-    rms = math.sqrt(sum(x * x for x in samples) / max(1, len(samples))) / 32768
-    return rate, frames, rms
+    return rate, frames, rms(array.array("h", data)) / 32768
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
-    s = Session(exe)
-    try:
-        s.start_sound()
-        s.start_display()
-        app = s.start([s.exe])
-        dpy = display.Display(s.env["DISPLAY"])
-        win = wait_until(lambda: find_window(dpy), 20, "the main window")
-        time.sleep(1.0)
-        sx, sy = field_origin(s, win)
-        ox, oy = sx - 33, sy - 33
-        menu = Menu(s, ox, oy)
+    with session(sys.argv[1]) as s:
+        app, win = start_program(s)
+        origin = field_origin(s, win)
+        menu = Menu(s, origin)
         midi = os.path.join(s.tmp, "take.mid")
         wav = os.path.join(s.tmp, "take.wav")
 
-        menu.file_item("m")
-        menu.save_as(midi)
-        menu.file_item("a")
-        menu.save_as(wav)
-        shown = title(dpy, win)
+        menu.start_recording(midi, wav)
+        shown = window_title(s.dpy, win)
         log(f"recording; the title reads {shown!r}")
         assert "REC" in shown and shown.startswith("Marulet"), "the title does not show it"
 
-        cx, cy = ox + 280 + 12, oy + 280 + 12
-        subprocess.run(["xdotool", "mousemove", str(cx), str(cy)], env=s.env, check=True)
-        for _ in range(3):
-            subprocess.run(["xdotool", "keydown", "ctrl", "click", "1", "keyup", "ctrl"],
-                           env=s.env, check=True)
-            time.sleep(0.1)
+        excite(s, origin, [24], times=3, pause=0.1)
         time.sleep(8.0)  # rates of 3 a tick fire within 5 s
 
-        menu.file_item("m")
-        time.sleep(0.5)
-        menu.file_item("a")
-        time.sleep(1.0)
-        assert title(dpy, win) == "Marulet", "the title still shows a recording"
+        menu.stop_recording()
+        assert window_title(s.dpy, win) == "Marulet", "the title still shows a recording"
 
         notes, length = check_midi(midi)
         log(f"MIDI file: {os.path.getsize(midi)} bytes, {length:.1f} s, {notes} note-ons")
         assert notes > 0, "no note-ons in the MIDI file"
-        rate, frames, rms = check_wav(wav)
+        rate, frames, level = check_wav(wav)
         log(f"WAV file: {os.path.getsize(wav)} bytes, {frames / rate:.1f} s at {rate} Hz, "
-            f"RMS {rms:.5f}")
+            f"RMS {level:.5f}")
 
         # Closing while recording completes the file.
         again = os.path.join(s.tmp, "closing.mid")
         menu.file_item("m")
         menu.save_as(again)
         time.sleep(1.0)
-        protocols = dpy.intern_atom("WM_PROTOCOLS")
-        delete = dpy.intern_atom("WM_DELETE_WINDOW")
-        event = protocol.event.ClientMessage(window=win, client_type=protocols,
-                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-        win.send_event(event)
-        dpy.flush()
+        ask_to_close(s.dpy, win)
         code = app.wait(20)
         log(f"program closed with exit code {code}")
         assert code == 0
@@ -150,10 +95,8 @@ def main():
         log("the recording running at close was completed")
         # Judged last, so that everything else is checked either way.
         assert frames > rate, "the WAV file holds less than a second"
-        assert rms > 0.0003, "the WAV file is silent"
+        assert level > 0.0003, "the WAV file is silent"
         print("e2e: 1 passed, 0 failed")
-    finally:
-        s.stop_all()
 
 
 if __name__ == "__main__":

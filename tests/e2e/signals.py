@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """Stopping Marulet by a signal loses nothing, and a hostile settings file
 does not hang it.
 
@@ -20,9 +22,8 @@ import subprocess
 import sys
 import time
 
-from Xlib import display
-
-from harness import Session, field_origin, find_window, log, wait_until
+from harness import (field_origin, find_window, log, piece_centre, session, start_program,
+                     wait_until)
 
 
 def saved_xpos(path, piece):
@@ -33,31 +34,19 @@ def saved_xpos(path, piece):
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
-    s = Session(exe)
     failures = 0
-    try:
-        s.start_sound()
-        s.start_display()
-        dpy = display.Display(s.env["DISPLAY"])
-        xdo = ["xdotool"]
+    with session(sys.argv[1]) as s:
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             if os.path.lexists(s.ini):
                 os.remove(s.ini)
-            app = s.start([s.exe])
-            win = wait_until(lambda: find_window(dpy), 20, "the main window")
-            time.sleep(1.0)
-            # Piece 24's body centre lies 259 pixels right of and below the
-            # first satellite's top edge; drag it 100 pixels to the right.
-            sx, sy = field_origin(s, win)
-            cx, cy = sx - 33 + 280 + 12, sy - 33 + 280 + 12
-            subprocess.run(xdo + ["mousemove", str(cx), str(cy), "mousedown", "1"],
-                           env=s.env, check=True)
+            app, win = start_program(s)
+            # Drag piece 24 by its body 100 pixels to the right.
+            cx, cy = piece_centre(field_origin(s, win), 24)
+            s.xdo("mousemove", cx, cy, "mousedown", 1)
             for step in range(1, 11):
-                subprocess.run(xdo + ["mousemove", str(cx + 10 * step), str(cy)],
-                               env=s.env, check=True)
+                s.xdo("mousemove", cx + 10 * step, cy)
                 time.sleep(0.03)
-            subprocess.run(xdo + ["mouseup", "1"], env=s.env, check=True)
+            s.xdo("mouseup", 1)
             time.sleep(0.5)
             app.send_signal(sig)
             code = app.wait(20)
@@ -72,7 +61,7 @@ def main():
         os.mkfifo(s.ini)
         app = s.start([s.exe])
         try:
-            wait_until(lambda: find_window(dpy), 20, "the main window over a pipe")
+            wait_until(lambda: find_window(s.dpy), 20, "the main window over a pipe")
             up = True
         except AssertionError:
             up = False
@@ -90,10 +79,8 @@ def main():
         failures += not ok
         log(f"settings file a named pipe: window up {up}, exit code {code}, "
             f"replaced by a regular file {regular} ({'ok' if ok else 'failed'})")
-        print(f"e2e: {4 - failures} passed, {failures} failed")
-        sys.exit(1 if failures else 0)
-    finally:
-        s.stop_all()
+    print(f"e2e: {4 - failures} passed, {failures} failed")
+    sys.exit(1 if failures else 0)
 
 
 if __name__ == "__main__":

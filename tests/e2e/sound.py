@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Marulet developers
 """The sound path as a user meets it, on a private X server and PulseAudio.
 
 1. No sound server at start: a message window says so; once a server
@@ -13,61 +15,42 @@ Only the processes started here are stopped, by their ids.
 
 Usage: sound.py PATH-TO-MARULET
 """
-import math
-import os
-import signal
-import subprocess
 import sys
 import threading
 import time
 
-from Xlib import display
-
-from harness import (Session, ctrl_click, field_origin, find_windows, log, note_onsets,
-                     phase_arc_ms, piece_centre, record_samples, start_program, start_pulse,
+from harness import (ctrl_click, excite, field_origin, find_windows, log, note_onsets,
+                     phase_arc_ms, piece_centre, record_samples, rms, session, start_program,
                      wait_until)
 
 
-def rms(samples):
-    return math.sqrt(sum(v * v for v in samples) / max(1, len(samples)))
-
-
-def stop_program(app):
-    app.send_signal(signal.SIGTERM)
-    try:
-        app.wait(10)
-    except subprocess.TimeoutExpired:
-        app.kill()
-        app.wait()
+def heard(s, seconds, what):
+    """Records the sink for some seconds and logs its level; gives it."""
+    level = rms(record_samples(s, seconds))
+    log(f"{what}: RMS {level:.5f}")
+    return level
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
-    s = Session(exe)
     failures = []
-    try:
-        s.start_display()
-        dpy = display.Display(s.env["DISPLAY"])
-
+    with session(sys.argv[1], sound=False) as s:
         # 1. No server: a message, then sound by itself once a server runs.
-        app, win = start_program(s, dpy, "[Param]\nReach=50\nActiveLv=8\n")
-        wait_until(lambda: len(find_windows(dpy)) >= 2, 10, "a message window")
+        app, win = start_program(s, "[Param]\nReach=50\nActiveLv=8\n")
+        wait_until(lambda: len(find_windows(s.dpy)) >= 2, 10, "a message window")
         log("with no sound server a message window appeared")
-        subprocess.run(["xdotool", "key", "Return"], env=s.env, check=True)
-        wait_until(lambda: len(find_windows(dpy)) == 1, 10, "the message window to close")
-        start_pulse(s)
+        s.xdo("key", "Return")
+        wait_until(lambda: len(find_windows(s.dpy)) == 1, 10, "the message window to close")
+        server = s.start_sound()
         origin = field_origin(s, win)
-        ctrl_click(s, *piece_centre(origin, 24))
+        excite(s, origin, [24])
         time.sleep(1.0)
-        heard = rms(record_samples(s, 2.5))
-        log(f"after the server started: RMS {heard:.5f}")
-        if heard < 0.0003:
+        if heard(s, 2.5, "after the server started") < 0.0003:
             failures.append("no sound after the sound server started")
-        stop_program(app)
+        s.stop(app)
 
         # 2. Fourteen isolated notes on the grid, all on a short marimba.
-        app, win = start_program(s, dpy, "[Param]\nReach=50\nActiveLv=8\n[Sound]\n"
-                                    "prg_00=13\nprg_01=13\nprg_02=13\nprg_03=13\n")
+        app, win = start_program(s, "[Param]\nReach=50\nActiveLv=8\n[Sound]\n"
+                                 "prg_00=13\nprg_01=13\nprg_02=13\nprg_03=13\n")
         origin = field_origin(s, win)
         pieces = [0, 2, 4, 6, 14, 16, 18, 20, 28, 30, 32, 34, 42, 44]
         rec_start = time.monotonic()
@@ -88,24 +71,18 @@ def main():
             failures.append(f"{len(onsets)} onsets heard for {len(pieces)} notes")
         elif arc > 2.0:
             failures.append(f"onsets spread over {arc:.2f} ms of the 50 ms grid")
-        stop_program(app)
+        s.stop(app)
 
         # 3. The server restarts under a busy field.
-        app, win = start_program(s, dpy, "[Param]\nReach=200\nActiveLv=2\n")
-        origin = field_origin(s, win)
-        for piece in (17, 31):
-            for _ in range(4):  # rate 8 a tick: the first notes within 2 s
-                ctrl_click(s, *piece_centre(origin, piece))
+        app, win = start_program(s, "[Param]\nReach=200\nActiveLv=2\n")
+        # Rate 8 a tick: the first notes within 2 s.
+        excite(s, field_origin(s, win), (17, 31), times=4)
         time.sleep(3.0)
-        before = rms(record_samples(s, 1.0))
-        log(f"busy field: RMS {before:.5f}")
-        if before < 0.0003:
+        if heard(s, 1.0, "busy field") < 0.0003:
             failures.append("the busy field is not heard")
-        server = [p for p in s.procs if p.args[0] == "pulseaudio" and p.poll() is None][0]
-        server.send_signal(signal.SIGTERM)
-        server.wait(10)
+        s.stop(server)
         time.sleep(1.0)
-        start_pulse(s)
+        s.start_sound()
         back = time.monotonic()
         took = None
         while time.monotonic() - back < 8.0:
@@ -118,9 +95,7 @@ def main():
             failures.append("sound did not come back within 5 s of a server restart")
         if app.poll() is not None:
             failures.append("the program ended when the server went away")
-        stop_program(app)
-    finally:
-        s.stop_all()
+        s.stop(app)
     for failure in failures:
         log(f"FAILED: {failure}")
     print(f"e2e: {len(failures)} failed")

@@ -5,12 +5,16 @@
 #include "engine/midi/MidiTee.h"
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/midi/TMidiPort.h"
+#include "support/TestDisk.h"
 #include "support/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <future>
 #include <optional>
 #include <sys/resource.h>
 #include <vector>
@@ -174,7 +178,8 @@ TEST_F(MidiFileWriterTest, PortCallsReadBackAsTheDeviceGotThemOnTheTickGrid) {
     atTick(40);
     port.Close();
     tee.setListener({});
-    ASSERT_TRUE(writer.finish());
+    writer.finish();
+    ASSERT_TRUE(writer.wait());
 
     const auto smf = readSmf(readFile(path));
     ASSERT_TRUE(smf);
@@ -218,7 +223,8 @@ TEST_F(MidiFileWriterTest, StoppingEndsTheNotesStillSoundingAndTheTrackThen) {
     atTick(3);
     port.NoteOn(1, 62, 0);
     port.AllNotesOff(2);
-    ASSERT_TRUE(writer.finish(start + 1s));
+    writer.finish(start + 1s);
+    ASSERT_TRUE(writer.wait());
     const auto smf = readSmf(readFile(path));
     ASSERT_TRUE(smf);
     const std::vector<Event>& track = smf->tracks[0];
@@ -236,6 +242,7 @@ TEST_F(MidiFileWriterTest, AFileCutAnywhereAfterACommitReadsBackUpToIt) {
         port.NoteOn(k % 4, 40 + k, 90);
     }
     ASSERT_TRUE(writer.commit());
+    ASSERT_TRUE(writer.wait());
     const QByteArray committed = readFile(path);
     const auto early = readSmf(committed);
     ASSERT_TRUE(early);
@@ -247,6 +254,7 @@ TEST_F(MidiFileWriterTest, AFileCutAnywhereAfterACommitReadsBackUpToIt) {
         port.NoteOn(k % 4, 40 + k % 50, 90);
     }
     ASSERT_TRUE(writer.commit());
+    ASSERT_TRUE(writer.wait());
     const QByteArray later = readFile(path);
     // Later writes only add to the end; until the next length is written the
     // file is the old header with any part of the new bytes behind it.
@@ -268,6 +276,7 @@ TEST_F(MidiFileWriterTest, AFullDiskStopsTheRecordingAndKeepsWhatWasCommitted) {
     atTick(1);
     port.NoteOn(0, 60, 100);
     ASSERT_TRUE(writer.commit());
+    ASSERT_TRUE(writer.wait());
     const auto size = readFile(path).size();
 
     // A file size limit fails writes the way a full disk does.
@@ -281,11 +290,13 @@ TEST_F(MidiFileWriterTest, AFullDiskStopsTheRecordingAndKeepsWhatWasCommitted) {
         atTick(k);
         port.NoteOn(1, 61, 100);
     }
-    const bool committed = writer.commit();
+    writer.commit();
+    const bool committed = writer.wait();
     const bool failed = writer.failed();
     const QString error = writer.error();
     port.NoteOn(2, 62, 100); // ignored from now on
-    const bool finished = writer.finish();
+    writer.finish();
+    const bool finished = writer.wait();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldSignal);
 
@@ -308,6 +319,152 @@ TEST_F(MidiFileWriterTest, AFileThatCannotBeMadeSaysWhy) {
     EXPECT_FALSE(writer.error().isEmpty());
     writer.add(0x90, start); // nothing to write to, and no crash
     EXPECT_FALSE(writer.commit());
+}
+
+// Every file a power cut could leave along the way reads back, and holds the
+// start of what the finished file holds.
+void expectEveryCrashLeavesAReadableFile(const TestDisk& disk, const std::vector<Event>& track) {
+    const std::vector<QByteArray> images = disk.crashImages();
+    const std::vector<std::string> operations = disk.operations();
+    ASSERT_EQ(images.size(), operations.size());
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        if (images[i].isEmpty()) continue; // nothing reached the disk yet
+        const auto read = readSmf(images[i]);
+        ASSERT_TRUE(read) << "a crash after " << operations[i] << " (operation " << i << ")";
+        ASSERT_LE(read->tracks[0].size(), track.size());
+        EXPECT_TRUE(std::equal(read->tracks[0].begin(), read->tracks[0].end(), track.begin()))
+            << "a crash after " << operations[i] << " (operation " << i << ")";
+    }
+}
+
+TEST_F(MidiFileWriterTest, EventsReachTheDiskBeforeTheLengthThatCoversThem) {
+    TestDisk disk;
+    MidiFileWriter onDisk(disk.opener());
+    port.Open();
+    ASSERT_TRUE(onDisk.open(path, start, std::span(port.programs).first(4),
+                            std::span(port.volumes).first(4)));
+    ASSERT_TRUE(onDisk.wait());
+    tee.setListener([&](std::uint32_t m, MidiTime when) { onDisk.add(m, when); });
+    for (int round = 0; round < 5; ++round) {
+        for (int k = 0; k < 20; ++k) {
+            atTick(round * 20 + k);
+            port.NoteOn(k % 4, 40 + k, 90);
+        }
+        ASSERT_TRUE(onDisk.commit());
+        ASSERT_TRUE(onDisk.wait());
+    }
+    tee.setListener({});
+    onDisk.finish(start + 10s);
+    ASSERT_TRUE(onDisk.wait());
+    EXPECT_TRUE(onDisk.isFinished());
+
+    const auto whole = readSmf(readFile(path));
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(channelEvents(whole->tracks[0]).size(), 8u + 100u + 20u); // and the 20 keys ended
+    expectEveryCrashLeavesAReadableFile(disk, whole->tracks[0]);
+
+    // Each length is written after a sync of the events, and synced itself.
+    const std::vector<std::string> operations = disk.operations();
+    int lengths = 0;
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        if (operations[i] != "write 18+4") continue;
+        ++lengths;
+        ASSERT_GE(i, 2u);
+        ASSERT_LT(i + 1, operations.size());
+        EXPECT_EQ(operations[i - 1], "sync");
+        EXPECT_TRUE(operations[i - 2].starts_with("write ") && operations[i - 2] != "write 18+4")
+            << operations[i - 2];
+        EXPECT_EQ(operations[i + 1], "sync");
+    }
+    EXPECT_EQ(lengths, 1 + 5 + 2); // the set-up, five commits, the last notes' ends, the end
+    EXPECT_EQ(operations.back(), "close");
+}
+
+TEST_F(MidiFileWriterTest, AFailedSyncStopsTheWritingAndTheFileKeepsWhatReachedTheDisk) {
+    TestDisk disk;
+    disk.failSync(3); // the set-up's two syncs go through, the next events' does not
+    MidiFileWriter onDisk(disk.opener());
+    port.Open();
+    ASSERT_TRUE(onDisk.open(path, start, std::span(port.programs).first(4),
+                            std::span(port.volumes).first(4)));
+    ASSERT_TRUE(onDisk.wait());
+    onDisk.add(0x90 | (60 << 8) | (100 << 16), start + 50ms);
+    onDisk.commit();
+    EXPECT_FALSE(onDisk.wait());
+    EXPECT_TRUE(onDisk.failed());
+    EXPECT_EQ(onDisk.error(), QString::fromLocal8Bit(std::strerror(EIO)));
+    EXPECT_FALSE(onDisk.commit());
+    onDisk.add(0x90 | (62 << 8) | (100 << 16), start + 100ms); // nothing more is written
+    onDisk.finish(start + 1s);
+    EXPECT_FALSE(onDisk.wait());
+    EXPECT_TRUE(onDisk.isFinished());
+
+    const auto kept = readSmf(readFile(path));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(channelEvents(kept->tracks[0]).size(), 8u) << "only the set-up reached the disk";
+    EXPECT_EQ(kept->tracks[0].back().bytes, kEndOfTrack);
+    expectEveryCrashLeavesAReadableFile(disk, kept->tracks[0]);
+}
+
+TEST_F(MidiFileWriterTest, AStalledDiskNeverHoldsUpTheCaller) {
+    TestDisk disk;
+    disk.stallSyncs();
+    MidiFileWriter onDisk(disk.opener());
+    std::future<void> caller;
+    // Let go whatever happens, so that a failing test still ends.
+    const auto release = std::shared_ptr<void>(nullptr, [&](void*) { disk.release(); });
+    ASSERT_TRUE(onDisk.open(path, start, {}, {}));
+    ASSERT_TRUE(disk.waitUntilStalled(10s)) << "the set-up never reached the disk";
+
+    caller = std::async(std::launch::async, [&] {
+        for (int k = 0; k < 2000; ++k) {
+            onDisk.add(std::uint32_t(0x90 | k % 4) | std::uint32_t(40 + k % 50) << 8 | 90u << 16,
+                       start + k * 50ms);
+            if (k % 100 == 0) onDisk.commit();
+        }
+        onDisk.finish(start + 100s);
+    });
+    ASSERT_EQ(caller.wait_for(10s), std::future_status::ready) << "the caller waited for the disk";
+    EXPECT_FALSE(onDisk.isFinished());
+
+    disk.release();
+    ASSERT_TRUE(onDisk.wait());
+    const auto whole = readSmf(readFile(path));
+    ASSERT_TRUE(whole);
+    const std::vector<Event> events = channelEvents(whole->tracks[0]);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const Event& e) { return e.bytes.size() == 3 && e.bytes[2] == 90; }),
+              2000);
+    EXPECT_EQ(whole->tracks[0].back(), (Event{100 * 960, kEndOfTrack}));
+}
+
+TEST_F(MidiFileWriterTest, NotesThatSoundedBeforeTheRecordingBeganEndOutsideIt) {
+    port.Open();
+    port.NoteOn(0, 60, 100);
+    port.NoteOn(1, 62, 100);
+    record();
+    atTick(1);
+    port.NoteOn(0, 60, 0);       // the end of a note the file never started
+    port.ShortMsg(0x81, 62, 64); // and so is this
+    port.NoteOn(2, 64, 100);
+    atTick(2);
+    port.NoteOn(2, 64, 0);
+    port.NoteOn(2, 64, 0); // a note ended twice
+    atTick(3);
+    port.NoteOn(0, 60, 90); // the same key again, now inside the file
+    tee.setListener({});
+    writer.finish(start + 1s);
+    ASSERT_TRUE(writer.wait());
+
+    const auto smf = readSmf(readFile(path));
+    ASSERT_TRUE(smf);
+    const std::vector<Event> events = channelEvents(smf->tracks[0]);
+    ASSERT_EQ(events.size(), 8u + 4u);
+    EXPECT_EQ(std::vector<Event>(events.begin() + 8, events.end()),
+              (std::vector<Event>{{48, {0x92, 64, 100}},
+                                  {96, {0x92, 64, 0}},
+                                  {144, {0x90, 60, 90}},
+                                  {960, {0x90, 60, 0}}}));
 }
 
 } // namespace
