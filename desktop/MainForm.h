@@ -20,6 +20,7 @@ class HelpWindow;
 class IniFile;
 class MidiOutService;
 class Recording;
+enum class RecordingKind;
 class QAction;
 class QFileDialog;
 class QMenu;
@@ -142,7 +143,8 @@ private:
     void updateActions();
     QFileDialog& prepareLayoutDialog(QFileDialog*& dialog, const char* name, const QString& title);
     void addRecordingItems(QMenu* file);
-    QString askRecordingFile(const QString& title, const QString& filter, const QString& suffix);
+    QString askRecordingFile(RecordingKind kind, const QString& title, const QString& filter,
+                             const QString& suffix);
 
     std::unique_ptr<IniFile> iniFile;
     std::unique_ptr<MidiOutService> m_midiService;

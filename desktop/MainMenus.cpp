@@ -190,7 +190,7 @@ void TMaruletMainForm::retranslateMenus() {
     text("EnglishItem", tr("English(&E)"));
     title("Help1", tr("ヘルプ(&H)"));
     text("HelpContentsItem", tr("目次(&C)"));
-    text("AboutItem", tr("パージョン情報(&A)"));
+    text("AboutItem", tr("バージョン情報(&A)"));
     text("HelpGoWebItem", tr("Webページへ(&W)"));
     text("PopOptionItem", tr("サウンド／パラメータ(&S)"));
     text("PopDesignItem", tr("デザイン(&D)"));

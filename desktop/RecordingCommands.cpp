@@ -3,7 +3,7 @@
 
 #include "desktop/MainForm.h"
 #include "desktop/Recording.h"
-#include "engine/settings/HomeFolder.h"
+#include "engine/settings/RecordingFolders.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -50,8 +50,8 @@ void TMaruletMainForm::RecordingUpdate() {
     setWindowTitle(recording.active() ? tr("Marulet ● REC") : QStringLiteral("Marulet"));
 }
 
-QString TMaruletMainForm::askRecordingFile(const QString& title, const QString& filter,
-                                           const QString& suffix) {
+QString TMaruletMainForm::askRecordingFile(RecordingKind kind, const QString& title,
+                                           const QString& filter, const QString& suffix) {
     QFileDialog dialog(this);
     dialog.setObjectName(QStringLiteral("RecordDialog"));
     dialog.setWindowTitle(title);
@@ -60,7 +60,7 @@ QString TMaruletMainForm::askRecordingFile(const QString& title, const QString& 
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(suffix);
-    dialog.setDirectory(HomeFolder());
+    dialog.setDirectory(recordingFolder(*iniFile, kind));
     return runFileDialog(dialog);
 }
 
@@ -69,10 +69,14 @@ void TMaruletMainForm::MidiRecItemClick() {
     if (recording.midiActive()) {
         recording.stopMidi();
     } else {
-        const QString path =
-            askRecordingFile(tr("Record MIDI to"), tr("MIDI files (*.mid)"), QStringLiteral("mid"));
-        if (!path.isEmpty() && !recording.startMidi(path))
-            QMessageBox::warning(this, QStringLiteral("Marulet"), recording.lastError());
+        const QString path = askRecordingFile(RecordingKind::Midi, tr("Record MIDI to"),
+                                              tr("MIDI files (*.mid)"), QStringLiteral("mid"));
+        if (!path.isEmpty()) {
+            if (recording.startMidi(path))
+                rememberRecordingFolder(*iniFile, RecordingKind::Midi, path);
+            else
+                QMessageBox::warning(this, QStringLiteral("Marulet"), recording.lastError());
+        }
     }
     RecordingUpdate();
 }
@@ -82,10 +86,14 @@ void TMaruletMainForm::WavRecItemClick() {
     if (recording.audioActive()) {
         recording.stopAudio();
     } else if (recording.audioPossible()) {
-        const QString path =
-            askRecordingFile(tr("Record audio to"), tr("WAV files (*.wav)"), QStringLiteral("wav"));
-        if (!path.isEmpty() && !recording.startAudio(path))
-            QMessageBox::warning(this, QStringLiteral("Marulet"), recording.lastError());
+        const QString path = askRecordingFile(RecordingKind::Audio, tr("Record audio to"),
+                                              tr("WAV files (*.wav)"), QStringLiteral("wav"));
+        if (!path.isEmpty()) {
+            if (recording.startAudio(path))
+                rememberRecordingFolder(*iniFile, RecordingKind::Audio, path);
+            else
+                QMessageBox::warning(this, QStringLiteral("Marulet"), recording.lastError());
+        }
     }
     RecordingUpdate();
 }

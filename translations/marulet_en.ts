@@ -652,10 +652,6 @@ The settings, window places and layout of this session are lost; the file keeps 
         <translation>&amp;Contents</translation>
     </message>
     <message>
-        <source>パージョン情報(&amp;A)</source>
-        <translation>&amp;About Marulet</translation>
-    </message>
-    <message>
         <source>Webページへ(&amp;W)</source>
         <translation>To the &amp;web page</translation>
     </message>
@@ -736,6 +732,10 @@ The layout is not saved there; choose another file.</source>
     <message>
         <source>WAV files (*.wav)</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>バージョン情報(&amp;A)</source>
+        <translation>&amp;About Marulet</translation>
     </message>
 </context>
 <context>

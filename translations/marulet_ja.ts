@@ -663,10 +663,6 @@ The settings, window places and layout of this session are lost; the file keeps 
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>パージョン情報(&amp;A)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Webページへ(&amp;W)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -749,6 +745,10 @@ The layout is not saved there; choose another file.</source>
     <message>
         <source>WAV files (*.wav)</source>
         <translation>WAV ファイル (*.wav)</translation>
+    </message>
+    <message>
+        <source>バージョン情報(&amp;A)</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

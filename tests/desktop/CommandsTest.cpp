@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Marulet developers
 
+#include "desktop/About.h"
 #include "desktop/DsgnDlg.h"
 #include "desktop/FieldView.h"
 #include "desktop/HelpWindow.h"
@@ -76,11 +77,23 @@ TEST_F(CommandsTest, MenuBarHoldsTheItemsInOrder) {
         captions(barMenu("Option2")),
         (QStringList{"サウンド／パラメータ(&S)...", "デザイン(&D)...", "言語 / Language(&L)"}));
     EXPECT_EQ(captions(barMenu("Help1")),
-              (QStringList{"目次(&C)", "パージョン情報(&A)", "Webページへ(&W)"}));
+              (QStringList{"目次(&C)", "バージョン情報(&A)", "Webページへ(&W)"}));
     EXPECT_EQ(item(barMenu("Option2"), "OptionItem")->property("helpContext").toInt(), 3);
     EXPECT_EQ(item(barMenu("Option2"), "DesignItem")->property("helpContext").toInt(), 4);
     for (const QAction* a : form->MainMenu1->findChildren<QAction*>())
         EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
+}
+
+TEST_F(CommandsTest, TheVersionItemBearsTheNameOfTheWindowItOpens) {
+    QAction* about = item(barMenu("Help1"), "AboutItem");
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->text(), "バージョン情報(&A)");
+    EXPECT_EQ(QString(about->text()).remove("(&A)"), form->AboutBox->windowTitle());
+    form->setLanguage("en");
+    QApplication::processEvents();
+    EXPECT_EQ(about->text(), "&About Marulet");
+    EXPECT_EQ(form->AboutBox->windowTitle(), "About Marulet");
+    form->setLanguage("ja");
 }
 
 TEST_F(CommandsTest, ContextMenuSharesTheActions) {

@@ -6,7 +6,7 @@
 #include "desktop/MainForm.h"
 #include "engine/midi/RecordingMidiService.h"
 #include "engine/midi/TMidiPort.h"
-#include "engine/settings/HomeFolder.h"
+#include "engine/settings/RecordingFolders.h"
 #include "support/TestDisk.h"
 #include "support/TestFiles.h"
 
@@ -87,8 +87,10 @@ TEST_F(RecordingTest, MidiItemStartsAndStopsARecordingThatSurvivesUntilClose) {
     EXPECT_FALSE(form->recording().midiActive());
     EXPECT_FALSE(item->isChecked());
     ASSERT_EQ(asked.size(), 1);
-    EXPECT_TRUE(
-        asked[0].startsWith(QStringLiteral("mid|%1|1|1|").arg(QDir(HomeFolder()).absolutePath())));
+    // The folder itself is RecordingFoldersTest's business.
+    EXPECT_TRUE(asked[0].startsWith(
+        QStringLiteral("mid|%1|1|1|")
+            .arg(QDir(recordingFolder(form->settings(), RecordingKind::Midi)).absolutePath())));
     EXPECT_TRUE(asked[0].endsWith(QStringLiteral("(*.mid)"))) << qPrintable(asked[0]);
 
     answer = dir.filePath("take.mid");

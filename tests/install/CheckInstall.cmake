@@ -3,7 +3,8 @@
 
 # Installs the build into a scratch prefix and checks that a desktop finds
 # everything where it looks: the program, its launcher entry, its icons in
-# every size and its metadata, all naming each other consistently.
+# every size and its metadata, all naming each other consistently, and its
+# manual page.
 # Run with -DBUILD_DIR=... -DPREFIX=... -DVERSION=...
 cmake_minimum_required(VERSION 3.22)
 set(id io.github.marulet.Marulet)
@@ -73,6 +74,13 @@ foreach(size 16 32 48 64 128 256)
     fail("the ${size}x${size} icon is not a PNG file")
   elseif(NOT width EQUAL size OR NOT height EQUAL size)
     fail("the ${size}x${size} icon is ${width}x${height}")
+  endif()
+endforeach()
+
+# The manual page, where man looks, and the licence beside the help pages.
+foreach(file share/man/man1/marulet.1.gz share/doc/marulet/copyright)
+  if(NOT EXISTS "${PREFIX}/${file}")
+    fail("${file} is missing")
   endif()
 endforeach()
 

@@ -3,9 +3,11 @@
 
 # Builds the Debian package from the build folder into a scratch folder,
 # unpacks it with dpkg-deb and checks what a user's system would get: its
-# name, its control fields, every file under /usr, and that the unpacked
-# program starts far enough to tell its version.
+# name, its control fields, every file under /usr, its changelog, the
+# program's hardening, and that the unpacked program starts far enough to
+# tell its version.
 # Run with -DBUILD_DIR=... -DWORK=... -DVERSION=... -DVERSION_TEXT=... -DCPACK=...
+# -DHARDENED=ON|OFF (built with the hardening flags) -DFORTIFIED=1|0 (and optimised)
 cmake_minimum_required(VERSION 3.22)
 set(id io.github.marulet.Marulet)
 
@@ -71,7 +73,10 @@ set(files
   usr/bin/marulet
   usr/share/applications/${id}.desktop
   usr/share/metainfo/${id}.metainfo.xml
-  usr/share/doc/marulet/help/index.html)
+  usr/share/doc/marulet/help/index.html
+  usr/share/doc/marulet/copyright
+  usr/share/doc/marulet/changelog.gz
+  usr/share/man/man1/marulet.1.gz)
 foreach(size 16 32 48 64 128 256)
   list(APPEND files usr/share/icons/hicolor/${size}x${size}/apps/${id}.png)
 endforeach()
@@ -80,6 +85,46 @@ foreach(file IN LISTS files)
     fail("${file} is missing")
   endif()
 endforeach()
+
+# The changelog names this very version. It and the man page are compressed
+# the reproducible way: no flags (no file name) and no time stamp in the
+# gzip header.
+set(changelog "${root}/usr/share/doc/marulet/changelog.gz")
+if(EXISTS "${changelog}")
+  execute_process(COMMAND gzip -dc "${changelog}" OUTPUT_VARIABLE text)
+  if(NOT text MATCHES "^marulet \\(${VERSION}\\) ")
+    fail("the changelog does not begin with version ${VERSION}: ${text}")
+  endif()
+endif()
+foreach(file usr/share/doc/marulet/changelog.gz usr/share/man/man1/marulet.1.gz)
+  if(EXISTS "${root}/${file}")
+    file(READ "${root}/${file}" header LIMIT 8 HEX)
+    if(NOT header STREQUAL "1f8b080000000000")
+      fail("${file} has a gzip header with a name or a time stamp: ${header}")
+    endif()
+  endif()
+endforeach()
+
+# Hardened as Debian's own programs: relocations read-only and bound at
+# start, the stack protector, and fortified library calls.
+if(HARDENED)
+  execute_process(COMMAND readelf -lW "${root}/usr/bin/marulet" OUTPUT_VARIABLE segments)
+  execute_process(COMMAND readelf -dW "${root}/usr/bin/marulet" OUTPUT_VARIABLE dynamic)
+  execute_process(COMMAND readelf --dyn-syms -W "${root}/usr/bin/marulet" OUTPUT_VARIABLE symbols)
+  if(NOT segments MATCHES "GNU_RELRO")
+    fail("usr/bin/marulet has no read-only relocations (-z relro)")
+  endif()
+  if(NOT dynamic MATCHES "BIND_NOW|FLAGS_1[^
+]*NOW")
+    fail("usr/bin/marulet does not bind at start (-z now)")
+  endif()
+  if(NOT symbols MATCHES "__stack_chk_fail")
+    fail("usr/bin/marulet has no stack protector")
+  endif()
+  if(FORTIFIED AND NOT symbols MATCHES "__[a-z]+_chk@")
+    fail("usr/bin/marulet calls no fortified function (-D_FORTIFY_SOURCE)")
+  endif()
+endif()
 
 # The unpacked program, stripped, still answers.
 execute_process(COMMAND "${root}/usr/bin/marulet" --version RESULT_VARIABLE result
