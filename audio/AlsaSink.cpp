@@ -21,7 +21,8 @@ AlsaSink::~AlsaSink() {
     if (m_pcm) snd_pcm_close(m_pcm);
 }
 
-QString AlsaSink::open(int sampleRate) {
+QString AlsaSink::open(int preferredRate) {
+    m_rate = preferredRate;
     int code = snd_pcm_open(&m_pcm, m_device.toUtf8().constData(), SND_PCM_STREAM_PLAYBACK,
                             SND_PCM_NONBLOCK);
     if (code < 0) {
@@ -31,7 +32,7 @@ QString AlsaSink::open(int sampleRate) {
     snd_pcm_hw_params_t* hw = nullptr;
     snd_pcm_hw_params_alloca(&hw);
     snd_pcm_hw_params_any(m_pcm, hw);
-    unsigned rate = static_cast<unsigned>(sampleRate);
+    unsigned rate = static_cast<unsigned>(preferredRate);
     unsigned bufferUs = 200000, periodUs = 25000;
     if ((code = snd_pcm_hw_params_set_access(m_pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
         (code = snd_pcm_hw_params_set_format(m_pcm, hw, SND_PCM_FORMAT_FLOAT)) < 0 ||

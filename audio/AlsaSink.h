@@ -16,7 +16,8 @@ public:
     AlsaSink(const AlsaSink&) = delete;
     AlsaSink& operator=(const AlsaSink&) = delete;
 
-    QString open(int sampleRate) override;
+    QString open(int preferredRate) override;
+    int rate() const override { return m_rate; }
     bool wait(int timeoutMs, int wakeFd) override;
     bool write(const float* interleavedStereo, std::size_t frames) override;
     void requestQueue() override {}
@@ -27,5 +28,6 @@ public:
 private:
     QString m_device;
     snd_pcm_t* m_pcm = nullptr;
+    int m_rate = 48000;
     bool m_underflow = false;
 };

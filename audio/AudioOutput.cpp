@@ -17,7 +17,7 @@
 using namespace std::chrono_literals;
 
 namespace {
-constexpr int kRate = EmbeddedSynth::kSampleRate;
+constexpr int kRate = EmbeddedSynth::kDefaultSampleRate;
 constexpr std::size_t kChunk = 1024;
 // When the first frame written to a fresh or resumed output is heard, until
 // the output's own measure says better.

@@ -45,6 +45,11 @@ public:
     void setTap(AudioTap* tap);
     // Why nothing is heard now; empty while an output plays.
     QString problem() const;
+    // How long a tick lasts on the system clock, so that the field's timer
+    // follows the output's clock rather than the other way round.
+    std::chrono::nanoseconds tickPeriod() const {
+        return std::chrono::nanoseconds(m_tickPeriod.load(std::memory_order_relaxed));
+    }
 
 private:
     void run();
@@ -75,6 +80,7 @@ private:
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_stop{false};
     std::atomic<MidiClock::rep> m_lastTick{0};
+    std::atomic<std::int64_t> m_tickPeriod{std::chrono::nanoseconds(kTick).count()};
     int m_wakeFd = -1;
     mutable std::mutex m_problemMutex;
     QString m_problem;

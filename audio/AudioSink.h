@@ -11,7 +11,9 @@
 #include <optional>
 
 // Where the rendered float32 stereo frames go: a sound server's stream or a
-// sound card. Every call but the constructor comes from the audio thread.
+// sound card. open() runs on a thread of its own and may be abandoned through
+// cancel() from any thread; once open, every other call comes from the audio
+// thread.
 class AudioSink {
 public:
     // How much of what was written has not been heard yet, and when that was so.
@@ -21,8 +23,14 @@ public:
     };
 
     virtual ~AudioSink() = default;
-    // Empty on success, else why the output could not be opened.
-    virtual QString open(int sampleRate) = 0;
+    // Empty on success, else why the output could not be opened. Never waits
+    // without a time limit; returns soon after cancel().
+    virtual QString open(int preferredRate) = 0;
+    // Thread-safe: an open in progress gives up.
+    virtual void cancel() {}
+    // The rate the output runs at once open: the server's or the card's own,
+    // so nothing resamples.
+    virtual int rate() const = 0;
     // Sleeps until the output needs attention, wakeFd becomes readable or the
     // timeout passes (-1: no timeout). False when the output has been lost.
     virtual bool wait(int timeoutMs, int wakeFd) = 0;

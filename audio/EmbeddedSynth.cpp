@@ -62,7 +62,7 @@ EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
     if (m_settings) {
         // Load sample data when a preset is first used, not all of it up front.
         fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
-        fluid_settings_setnum(m_settings, "synth.sample-rate", kSampleRate);
+        fluid_settings_setnum(m_settings, "synth.sample-rate", kDefaultSampleRate);
         // The field never sounds more than about 20 voices; 64 leaves room
         // and saves the memory of the default 256.
         fluid_settings_setint(m_settings, "synth.polyphony", 64);
@@ -377,6 +377,17 @@ bool EmbeddedSynth::render(std::span<float> interleavedStereo) {
     float* out = interleavedStereo.data();
     const std::lock_guard lock(m_synthMutex);
     return fluid_synth_write_float(m_synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
+}
+
+void EmbeddedSynth::setSampleRate(int rate) {
+    if (!m_synth || rate <= 0 || rate == sampleRate()) return;
+    const std::lock_guard lock(m_synthMutex);
+    // Deprecated in favour of a new synth, which would lose the held presets.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    fluid_synth_set_sample_rate(m_synth, static_cast<float>(rate));
+#pragma GCC diagnostic pop
+    m_rate.store(rate, std::memory_order_relaxed);
 }
 
 int EmbeddedSynth::activeVoices() const {

@@ -26,10 +26,9 @@
 // render() may then run on another thread; the two meet only for moments.
 class EmbeddedSynth {
 public:
-    // 50 ms is exactly 40 of FluidSynth's 64-frame blocks at this rate, so
-    // every tick's notes start at the same place in a block: at 44.1 kHz the
-    // block grid alone spread onsets over 1.45 ms.
-    static constexpr int kSampleRate = 51200;
+    // The rate of most desktops' sound servers, used until the output says
+    // its own: rendering at the output's rate leaves nothing to resample.
+    static constexpr int kDefaultSampleRate = 48000;
 
     // The usual places of a General MIDI soundfont on Linux distributions,
     // the user's own folder first.
@@ -62,6 +61,11 @@ public:
 
     // Fills interleaved stereo frames (left, right, left, ...).
     bool render(std::span<float> interleavedStereo);
+
+    // Renders at another rate from now on; sounding notes are cut. For the
+    // thread that renders, when the output turns out to run at another rate.
+    void setSampleRate(int rate);
+    int sampleRate() const { return m_rate.load(std::memory_order_relaxed); }
 
 private:
     static constexpr int kChannels = 16;
@@ -114,6 +118,7 @@ private:
     std::array<int, kChannels> m_bank{};
     std::array<int, kChannels> m_wanted{};
     std::vector<Held> m_held;
+    std::atomic<int> m_rate{kDefaultSampleRate};
     QString m_soundFont;
     QString m_error;
     std::mutex m_logMutex; // FluidSynth may log from the thread that renders

@@ -5,8 +5,8 @@
 
 #include <poll.h>
 
-QString NullSink::open(int sampleRate) {
-    m_rate = sampleRate;
+QString NullSink::open(int preferredRate) {
+    m_rate = preferredRate;
     setPaused(false);
     return {};
 }

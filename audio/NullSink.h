@@ -9,7 +9,8 @@
 // while no real output is there, so the synthesizer's timeline goes on.
 class NullSink : public AudioSink {
 public:
-    QString open(int sampleRate) override;
+    QString open(int preferredRate) override;
+    int rate() const override { return m_rate; }
     bool wait(int timeoutMs, int wakeFd) override;
     bool write(const float* interleavedStereo, std::size_t frames) override;
     void requestQueue() override {}

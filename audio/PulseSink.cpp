@@ -25,8 +25,8 @@ QString PulseSink::lastError() const {
     return QString::fromUtf8(pa_strerror(m_context ? pa_context_errno(m_context) : PA_ERR_UNKNOWN));
 }
 
-QString PulseSink::open(int sampleRate) {
-    m_rate = sampleRate;
+QString PulseSink::open(int preferredRate) {
+    m_rate = preferredRate;
     m_loop = pa_mainloop_new();
     if (!m_loop) return QCoreApplication::translate("PulseSink", "no PulseAudio main loop");
     pa_mainloop_set_poll_func(m_loop, &PulseSink::pollWithWake, this);
@@ -53,7 +53,7 @@ QString PulseSink::open(int sampleRate) {
             return QCoreApplication::translate("PulseSink", "no sound server: ") + lastError();
     }
 
-    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(preferredRate), 2};
     m_stream = pa_stream_new(m_context, "Marulet Synth", &format, nullptr);
     if (!m_stream)
         return QCoreApplication::translate("PulseSink", "the sound server refused a stream: ") +
@@ -61,7 +61,7 @@ QString PulseSink::open(int sampleRate) {
     pa_stream_set_underflow_callback(
         m_stream, [](pa_stream*, void* self) { static_cast<PulseSink*>(self)->m_underflow = true; },
         this);
-    const std::uint32_t bytesPerMs = static_cast<std::uint32_t>(sampleRate) * 8 / 1000;
+    const std::uint32_t bytesPerMs = static_cast<std::uint32_t>(preferredRate) * 8 / 1000;
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = kTargetMs * bytesPerMs;

@@ -24,7 +24,8 @@ public:
     PulseSink(const PulseSink&) = delete;
     PulseSink& operator=(const PulseSink&) = delete;
 
-    QString open(int sampleRate) override;
+    QString open(int preferredRate) override;
+    int rate() const override { return m_rate; }
     bool wait(int timeoutMs, int wakeFd) override;
     bool write(const float* interleavedStereo, std::size_t frames) override;
     void requestQueue() override;

@@ -119,7 +119,7 @@ bool Recording::startAudio(const QString& path) {
         return false;
     }
     auto recorder = std::make_unique<WavRecorder>();
-    if (!recorder->open(path, EmbeddedSynth::kSampleRate)) {
+    if (!recorder->open(path, EmbeddedSynth::kDefaultSampleRate)) {
         m_lastError = tr("The audio recording could not be started: %1 could not be written (%2).")
                           .arg(path, recorder->error());
         return false;

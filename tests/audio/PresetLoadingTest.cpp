@@ -97,7 +97,7 @@ protected:
         EXPECT_EQ(synth.send(pack(0xC0 | channel, program)), 0);
     }
     static std::vector<float> render(EmbeddedSynth& synth, double seconds) {
-        std::vector<float> out(2 * static_cast<std::size_t>(seconds * EmbeddedSynth::kSampleRate));
+        std::vector<float> out(2 * static_cast<std::size_t>(seconds * EmbeddedSynth::kDefaultSampleRate));
         EXPECT_TRUE(synth.render(out));
         return out;
     }

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr double kRate = EmbeddedSynth::kSampleRate;
+constexpr double kRate = EmbeddedSynth::kDefaultSampleRate;
 // Silence renders below 1e-5; a held note at the synth's default gain is
 // around 0.005 to 0.015.
 constexpr double kAudible = 0.002;
@@ -226,7 +226,7 @@ constexpr std::int64_t kBlock = 64; // FluidSynth's own block
 std::int64_t heardOnset(std::int64_t due, std::int64_t postAt) {
     EmbeddedSynth synth;
     EXPECT_TRUE(synth.isReady()) << synth.error().toStdString();
-    AudioScheduler scheduler(synth, kLead, EmbeddedSynth::kSampleRate);
+    AudioScheduler scheduler(synth, kLead, EmbeddedSynth::kDefaultSampleRate);
     scheduler.setFrameZero(MidiClock::now());
     scheduler.post(pack(0xC0, 0), scheduler.timeOf(0)); // piano: a sharp attack
     const std::int64_t total = std::max(due, postAt) + 8192;
@@ -277,10 +277,10 @@ TEST_F(SchedulerTest, ALateNotePlaysAtOnce) {
 
 TEST_F(SchedulerTest, FramesFollowTheClockAndTheLead) {
     EmbeddedSynth synth;
-    AudioScheduler scheduler(synth, kLead, EmbeddedSynth::kSampleRate);
+    AudioScheduler scheduler(synth, kLead, EmbeddedSynth::kDefaultSampleRate);
     const MidiTime zero = MidiClock::now();
     scheduler.setFrameZero(zero);
-    constexpr int kRate = EmbeddedSynth::kSampleRate;
+    constexpr int kRate = EmbeddedSynth::kDefaultSampleRate;
     EXPECT_EQ(scheduler.frameAt(zero + std::chrono::seconds(1)), kRate);
     EXPECT_EQ(scheduler.frameAt(scheduler.timeOf(123457)), 123457);
     EXPECT_EQ(scheduler.frameAt(zero - std::chrono::milliseconds(10)), -kRate / 100);
@@ -455,7 +455,7 @@ TEST(SystemMidiPortTest, PortWhoseOpenFailedDropsEverySend) {
 class Capture : public AudioTap {
 public:
     void audioRendered(const float* data, std::size_t frames, int rate) override {
-        EXPECT_EQ(rate, EmbeddedSynth::kSampleRate);
+        EXPECT_EQ(rate, EmbeddedSynth::kDefaultSampleRate);
         samples.insert(samples.end(), data, data + 2 * frames);
         ++calls;
     }

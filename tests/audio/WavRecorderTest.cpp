@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kRate = EmbeddedSynth::kSampleRate;
+constexpr int kRate = EmbeddedSynth::kDefaultSampleRate;
 
 struct WavFile {
     SF_INFO info{};
