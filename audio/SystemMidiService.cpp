@@ -108,6 +108,12 @@ void SystemMidiService::tickSent(MidiHandle handle, MidiTime tickTime) {
     if (found != m_open.end() && found->second->output) found->second->output->tickSent(tickTime);
 }
 
+std::optional<std::chrono::nanoseconds> SystemMidiService::tickPeriod(MidiHandle handle) {
+    const auto found = m_open.find(handle);
+    if (found == m_open.end() || !found->second->output) return std::nullopt;
+    return found->second->output->tickPeriod();
+}
+
 std::optional<QString> SystemMidiService::deviceProblem(unsigned index) {
     if (index != 0) return std::nullopt;
     if (!m_synthProblem.isEmpty()) return m_synthProblem;

@@ -37,6 +37,7 @@ public:
     int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override;
     void tickSent(MidiHandle handle, MidiTime tickTime) override;
+    std::optional<std::chrono::nanoseconds> tickPeriod(MidiHandle handle) override;
     std::optional<QString> deviceProblem(unsigned index) override;
 
     // Hears every block the built-in synthesizer plays, now and after any

@@ -30,6 +30,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <algorithm>
 
 TMaruletMainForm* MaruletMainForm = nullptr;
 
@@ -209,6 +210,7 @@ void TMaruletMainForm::PopupAtPointer() {
 void TMaruletMainForm::Timer1Timer() {
     // The tick's notes carry its ideal time, so a late handler does not move them.
     const MidiTime tickTime = m_tickClock.next(MidiClock::now());
+    followTickPeriod();
     if (midiPort) midiPort->setEventTime(tickTime);
     TickField();
     if (midiPort) {
@@ -221,6 +223,19 @@ void TMaruletMainForm::Timer1Timer() {
         }
     }
     m_field->refresh();
+}
+
+// The ticks follow the sound card's clock: the next one is armed for its slot
+// on the grid the output keeps, in whole milliseconds rounded up, so a tick
+// never runs before its slot.
+void TMaruletMainForm::followTickPeriod() {
+    if (midiPort)
+        if (const auto period = midiPort->tickPeriod()) m_tickClock.setPeriod(*period);
+    if (!Timer1.isActive()) return;
+    const auto delay =
+        std::chrono::ceil<std::chrono::milliseconds>(m_tickClock.nextDue() - MidiClock::now());
+    const int ms = static_cast<int>(std::clamp<std::int64_t>(delay.count(), 1, 100));
+    Timer1.start(ms);
 }
 
 void TMaruletMainForm::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint) {

@@ -134,6 +134,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    void followTickPeriod();
     void FormCreate(const QString& settingsPath);
     void FormClose();
     void FormDestroy();

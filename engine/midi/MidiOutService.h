@@ -38,6 +38,11 @@ public:
     // Every message of the field tick stamped tickTime has been sent: a device
     // that schedules may render up to the next tick now.
     virtual void tickSent(MidiHandle, MidiTime) {}
+    // How long a tick lasts on the system clock for a device with a clock
+    // of its own (a sound card runs a little fast or slow): the field's
+    // timer follows it, so the device's notes keep its grid. Nothing when
+    // the device has no clock to follow.
+    virtual std::optional<std::chrono::nanoseconds> tickPeriod(MidiHandle) { return std::nullopt; }
     // Why the device cannot sound now (it failed to open, or its output is
     // down), or nothing when it can or cannot tell.
     virtual std::optional<QString> deviceProblem(unsigned) { return std::nullopt; }

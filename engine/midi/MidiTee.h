@@ -32,6 +32,9 @@ public:
     void tickSent(MidiHandle handle, MidiTime tickTime) override {
         m_device.tickSent(handle, tickTime);
     }
+    std::optional<std::chrono::nanoseconds> tickPeriod(MidiHandle handle) override {
+        return m_device.tickPeriod(handle);
+    }
     std::optional<QString> deviceProblem(unsigned index) override {
         return m_device.deviceProblem(index);
     }

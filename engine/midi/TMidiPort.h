@@ -61,6 +61,10 @@ public:
     void tickSent(MidiTime tickTime) {
         if (handle) m_service.tickSent(*handle, tickTime);
     }
+    // The open device's tick length on the system clock, if it keeps one.
+    std::optional<std::chrono::nanoseconds> tickPeriod() {
+        return handle ? m_service.tickPeriod(*handle) : std::nullopt;
+    }
 
     int ShortMsg(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
     void ProgramChange(int channel, int program);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -18,18 +19,93 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(TickClockTest, IdealTimesKeepTheGridThroughLateTicksAndRestartAfterAStall) {
+// A repeating timer as Qt runs one: the next timeout is one interval after
+// the last one's target, unless that has passed already when the timer
+// fires, and then one interval after the moment it fires.
+struct QtLikeTimer {
+    MidiTime target;
+    std::chrono::nanoseconds interval{50ms};
+    MidiTime fire(MidiTime loopFree) {
+        const MidiTime at = std::max(target, loopFree);
+        target += interval;
+        if (target < at) target = at + interval;
+        return at;
+    }
+};
+
+struct Tick {
+    MidiTime ran;
+    MidiTime stamp;
+};
+
+// Twelve ticks, the fourth of which runs `late` after its slot because the
+// event loop was busy until then.
+std::vector<Tick> ticksWithOneLate(MidiTime start, std::chrono::milliseconds late) {
+    TickClock clock;
+    QtLikeTimer timer{start};
+    std::vector<Tick> ticks;
+    for (int i = 0; i < 12; ++i) {
+        const MidiTime loopFree = i == 3 ? start + 3 * 50ms + late : start;
+        const MidiTime ran = timer.fire(loopFree);
+        ticks.push_back({ran, clock.next(ran)});
+    }
+    return ticks;
+}
+
+TEST(TickClockTest, ALateTickKeepsItsOwnSlotAndTheTicksAfterItKeepTheGrid) {
+    const MidiTime start = MidiClock::now();
+    for (const auto late : {10ms, 30ms, 49ms}) {
+        SCOPED_TRACE(late.count());
+        const auto ticks = ticksWithOneLate(start, late);
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            EXPECT_EQ(ticks[i].stamp, start + static_cast<int>(i) * 50ms) << "tick " << i;
+            EXPECT_LE(ticks[i].stamp, ticks[i].ran) << "tick " << i << " stamped ahead of its time";
+        }
+        EXPECT_EQ(ticks[3].ran - ticks[3].stamp, late) << "the late tick plays late, in its slot";
+    }
+}
+
+TEST(TickClockTest, ATickMoreThanAPeriodLateStartsANewGridWithTheTimer) {
+    const MidiTime start = MidiClock::now();
+    for (const auto late : {70ms, 500ms}) {
+        SCOPED_TRACE(late.count());
+        const auto ticks = ticksWithOneLate(start, late);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(ticks[i].stamp, start + static_cast<int>(i) * 50ms);
+        // The timer has let slots go by and restarts its grid at the late
+        // tick; the stamps restart with it, each tick in a slot of its own.
+        const MidiTime restart = start + 3 * 50ms + late;
+        for (std::size_t i = 3; i < ticks.size(); ++i) {
+            EXPECT_EQ(ticks[i].stamp, restart + static_cast<int>(i - 3) * 50ms) << "tick " << i;
+            EXPECT_LE(ticks[i].stamp, ticks[i].ran);
+            EXPECT_GT(ticks[i].stamp, ticks[i - 1].stamp);
+        }
+    }
+}
+
+TEST(TickClockTest, SlotsFollowTheOutputsClockAndNeverRunAhead) {
     TickClock clock;
     const MidiTime start = MidiClock::now();
-    EXPECT_EQ(clock.next(start + 3ms), start + 3ms); // the first tick sets the grid
-    EXPECT_EQ(clock.next(start + 55ms), start + 53ms);
-    EXPECT_EQ(clock.next(start + 124ms), start + 103ms) << "21 ms late stays in its slot";
-    // Two ticks merged into one 80 ms late: the nearest slot.
-    EXPECT_EQ(clock.next(start + 233ms), start + 253ms);
-    EXPECT_EQ(clock.next(start + 303ms), start + 303ms);
-    // A suspend: a new grid from the tick at hand.
-    EXPECT_EQ(clock.next(start + 60s + 7ms), start + 60s + 7ms);
-    EXPECT_EQ(clock.next(start + 60s + 58ms), start + 60s + 57ms);
+    EXPECT_EQ(clock.next(start), start);
+    // A card 40 ppm slow: a tick lasts 2 microseconds more on the system clock.
+    clock.setPeriod(50002us);
+    EXPECT_EQ(clock.nextDue(), start + 50002us);
+    EXPECT_EQ(clock.next(start + 50003us), start + 50002us);
+    EXPECT_EQ(clock.next(start + 100004us), start + 100004us);
+    // A timer that fires a little early stamps the moment it ran, and the
+    // grid stays where it was.
+    EXPECT_EQ(clock.next(start + 150005us), start + 150005us);
+    EXPECT_EQ(clock.nextDue(), start + 200008us);
+    // Ticks forced in quick succession do not walk the grid into the future.
+    for (int i = 0; i < 5; ++i) {
+        const MidiTime now = start + 160ms + i * 1ms;
+        EXPECT_LE(clock.next(now), now);
+        EXPECT_LE(clock.nextDue(), now + 50002us);
+    }
+    // Absurd periods are not taken.
+    clock.setPeriod(0ns);
+    clock.setPeriod(std::chrono::seconds(3));
+    EXPECT_EQ(clock.period(), 50002us);
 }
 
 class Devices : public RecordingMidiService {
