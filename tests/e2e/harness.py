@@ -22,7 +22,7 @@ import time
 from Xlib import X, display, protocol
 
 W, H = 1280, 800
-RATE = 44100  # recordings of the sink are taken at this rate
+RATE = 48000  # the null sink runs at this rate, as most desktops do, and is recorded at it
 HZ = os.sysconf("SC_CLK_TCK")
 
 # The default layout: pieces on an 80-pixel grid, a body's centre 52 pixels
@@ -100,7 +100,7 @@ class Session:
         process, so that a check can stop or restart it. shm=True runs it with
         shared memory, as desktops do."""
         args = ["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--disallow-exit",
-                "-L", "module-null-sink sink_name=nullsink",
+                "-L", f"module-null-sink sink_name=nullsink rate={RATE}",
                 "-L", "module-native-protocol-unix auth-anonymous=1 socket="
                       + self.env["XDG_RUNTIME_DIR"] + "/pulse.sock"]
         if not shm:
@@ -582,3 +582,90 @@ def measure(pids, seconds, every=1.0):
         for m in meters:
             m.sample()
     return [m.stop() for m in meters]
+
+
+# A machine at work.
+
+class BusyLoops:
+    """Keeps every core busy (a user compiling, a browser tab) until the
+    block ends: one spinning process per core, at normal priority."""
+
+    def __init__(self, count=None):
+        self.count = count or os.cpu_count() or 2
+        self.procs = []
+
+    def __enter__(self):
+        for _ in range(self.count):
+            self.procs.append(subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"]))
+        return self
+
+    def __exit__(self, *exc):
+        for p in self.procs:
+            p.kill()
+            p.wait()
+
+
+# Fourteen isolated notes, each from one Ctrl+click at rising speed 8 with
+# reach 50 (so nothing propagates), on a short marimba.
+ISOLATED_NOTES = ("[Param]\nReach=50\nActiveLv=8\n[Sound]\n"
+                  "prg_00=13\nprg_01=13\nprg_02=13\nprg_03=13\n")
+ISOLATED_PIECES = [0, 2, 4, 6, 14, 16, 18, 20, 28, 30, 32, 34, 42, 44]
+
+
+def isolated_notes(s, origin, quiet_first=4.0, gap=1.2):
+    """Plays the fourteen isolated notes and gives their onsets in the
+    sink's recording and the times of the clicks: (onsets, clicks, monitor).
+    The field is left silent for quiet_first seconds first, long enough for
+    the output to pause, so the first note comes after a resume."""
+    monitor = SinkMonitor(s)
+    time.sleep(quiet_first)
+    clicks = []
+    for piece in ISOLATED_PIECES:
+        clicks.append(ctrl_click(s, *piece_centre(origin, piece), timed=True))
+        time.sleep(gap + (piece % 7) * 0.007)
+    time.sleep(2.5)
+    monitor.stop()
+    return note_onsets(monitor.samples), clicks, monitor
+
+
+def phases_ms(onsets, period_ms=50.0, rate=RATE):
+    """Each onset's place on the period's grid, in ms."""
+    period = period_ms * rate / 1000
+    return [(o % period) * 1000 / rate for o in onsets]
+
+
+# Offline rendering, the reference for what was recorded.
+
+def soundfont():
+    """The General MIDI soundfont the program finds first."""
+    for name in ("default-GM.sf2", "default.sf2", "FluidR3_GM.sf2", "TimGM6mb.sf2"):
+        for place in ("/usr/share/sounds/sf2", "/usr/share/soundfonts"):
+            path = os.path.join(place, name)
+            if os.path.exists(path):
+                return path
+    return None
+
+
+def render_midi(midi, wav, rate=RATE):
+    """Renders a MIDI file offline with FluidSynth's command-line player
+    into a 16-bit stereo WAV file; gives the CPU seconds it took (user and
+    system)."""
+    before = os.times()
+    subprocess.run(["fluidsynth", "-n", "-i", "-q", "-F", wav, "-r", str(rate), "-T", "wav",
+                    "-O", "s16", soundfont(), midi], check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=600)
+    after = os.times()
+    return (after.children_user - before.children_user) + (after.children_system -
+                                                           before.children_system)
+
+
+def wav_mono(path):
+    """A 16-bit WAV file as mono float samples, and its rate."""
+    import wave
+    with wave.open(path, "rb") as w:
+        channels, rate, width = w.getnchannels(), w.getframerate(), w.getsampwidth()
+        data = w.readframes(w.getnframes())
+    assert width == 2, f"{width * 8}-bit samples"
+    ints = array.array("h", data[:len(data) - len(data) % 2])
+    samples = array.array("f", (ints[i] / 32768.0 for i in range(0, len(ints), channels)))
+    return samples, rate

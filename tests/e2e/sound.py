@@ -6,9 +6,10 @@
 1. No sound server at start: a message window says so; once a server
    starts, the field is heard without any action.
 2. Fourteen isolated notes, each from one Ctrl+click at rising speed 8 with
-   reach 50 (so nothing propagates), recorded from the null sink: their
-   onsets sit on the 50 ms grid within 2 ms, all of them, the first included,
-   which comes after a silence long enough for the output to pause.
+   reach 50 (so nothing propagates), recorded from the null sink while a
+   busy loop runs on every core: their onsets sit on the 50 ms grid within
+   3 ms, all of them, the first included, which comes after a silence long
+   enough for the output to pause.
 3. The sound server restarts while a busy field plays: sound is back
    within 5 s of the new server answering.
 Only the processes started here are stopped, by their ids.
@@ -16,12 +17,11 @@ Only the processes started here are stopped, by their ids.
 Usage: sound.py PATH-TO-MARULET
 """
 import sys
-import threading
 import time
 
-from harness import (ctrl_click, excite, field_origin, find_windows, log, note_onsets,
-                     phase_arc_ms, piece_centre, record_samples, rms, session, start_program,
-                     wait_until)
+from harness import (ISOLATED_NOTES, BusyLoops, excite, field_origin, find_windows,
+                     isolated_notes, log, phase_arc_ms, phases_ms, record_samples, rms, session,
+                     start_program, wait_until)
 
 
 def heard(s, seconds, what):
@@ -48,28 +48,20 @@ def main():
             failures.append("no sound after the sound server started")
         s.stop(app)
 
-        # 2. Fourteen isolated notes on the grid, all on a short marimba.
-        app, win = start_program(s, "[Param]\nReach=50\nActiveLv=8\n[Sound]\n"
-                                 "prg_00=13\nprg_01=13\nprg_02=13\nprg_03=13\n")
+        # 2. Fourteen isolated notes on the grid, with every core kept busy.
+        app, win = start_program(s, ISOLATED_NOTES)
         origin = field_origin(s, win)
-        pieces = [0, 2, 4, 6, 14, 16, 18, 20, 28, 30, 32, 34, 42, 44]
-        rec_start = time.monotonic()
-        result = {}
-        recorder = threading.Thread(target=lambda: result.update(samples=record_samples(s, 25.0)))
-        recorder.start()
-        time.sleep(4.0)  # the output pauses after 3 s of silence
-        for piece in pieces:
-            ctrl_click(s, *piece_centre(origin, piece))
-            time.sleep(1.2)
-        recorder.join()
-        onsets = note_onsets(result["samples"])
+        with BusyLoops():
+            onsets, clicks, _ = isolated_notes(s, origin)
         arc = phase_arc_ms(onsets) if onsets else 50.0
-        log(f"{len(onsets)} onsets in {time.monotonic() - rec_start:.1f} s; phase arc of 90 %: "
+        log(f"{len(onsets)} onsets under busy loops; phase arc of 90 %: "
             f"{phase_arc_ms(onsets, share=0.9) if onsets else 50:.2f} ms, of all: {arc:.2f} ms")
-        log("phases (ms): " + " ".join(f"{(o % 2205) / 44.1:.2f}" for o in onsets))
-        if len(onsets) != len(pieces):
-            failures.append(f"{len(onsets)} onsets heard for {len(pieces)} notes")
-        elif arc > 2.0:
+        log("phases (ms): " + " ".join(f"{p:.2f}" for p in phases_ms(onsets)))
+        if len(onsets) != len(clicks):
+            failures.append(f"{len(onsets)} onsets heard for {len(clicks)} notes")
+        elif arc > 3.0:
+            # The goal is 2 ms (the bench holds it); the margin keeps a slow
+            # machine from failing the check.
             failures.append(f"onsets spread over {arc:.2f} ms of the 50 ms grid")
         s.stop(app)
 
