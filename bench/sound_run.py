@@ -23,13 +23,15 @@ desktops run it).
 Usage: sound_run.py PATH-TO-MARULET [SECONDS]
 """
 import os
+import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import (ISOLATED_NOTES, RATE, BusyLoops, SinkMonitor, excite,  # noqa: E402
-                     field_origin, isolated_notes, measure, phase_arc_ms, play_a_few, session,
-                     start_program)
+from harness import (ISOLATED_NOTES, RATE, BusyLoops, StallMeter,  # noqa: E402
+                     SilentServer, SinkMonitor, ask_to_close, excite, field_origin, find_window, find_windows,
+                     isolated_notes, measure, phase_arc_ms, play_a_few, session, start_program,
+                     wait_until)
 
 
 def run_program(s, settings):
@@ -72,6 +74,8 @@ def main():
               f"({len(monitor.samples) / RATE:.1f} s heard)")
         s.stop(app)
 
+        hung_server(s)
+
         for busy in (False, True):
             for run in range(1, 6):
                 app, origin = run_program(s, ISOLATED_NOTES)
@@ -83,6 +87,42 @@ def main():
                 s.stop(app)
                 report_onsets("busy loops on every core" if busy else "quiet", run, onsets,
                               clicks, monitor)
+
+
+def hung_server(s):
+    """The window with no sound server, then with one that accepts and never
+    answers: the time until it is shown, the longest the UI thread stood
+    still in the ten seconds after, and how soon it closes when asked."""
+    address = s.env["PULSE_SERVER"]
+    for what, server in (("no sound server", None),
+                         ("a sound server that never answers",
+                          SilentServer(os.path.join(s.tmp, "silent.sock")))):
+        s.env["PULSE_SERVER"] = server.address if server else "unix:" + os.path.join(s.tmp, "none")
+        t0 = time.monotonic()
+        app = s.start([s.exe])
+        win = wait_until(lambda: find_window(s.dpy), 30, "the main window")
+        shown = (time.monotonic() - t0) * 1000
+        stalls = StallMeter(app.pid)
+        time.sleep(10)
+        stall = stalls.stop()
+        # A message that there is no sound is answered first, as a user would.
+        while len(find_windows(s.dpy)) > 1:
+            s.xdo("key", "Return")
+            time.sleep(0.5)
+        win = find_window(s.dpy)
+        t1 = time.monotonic()
+        ask_to_close(s.dpy, win)
+        try:
+            app.wait(20)
+            closed = f"{(time.monotonic() - t1) * 1000:.0f} ms"
+        except subprocess.TimeoutExpired:
+            closed = "not within 20 s"
+        s.stop(app)
+        if server:
+            server.close()
+        print(f"(d) {what}: window after {shown:.0f} ms; longest UI-thread stall over 10 s "
+              f"{stall:.1f} ms (50 ms between ticks); closed {closed}", flush=True)
+    s.env["PULSE_SERVER"] = address
 
 
 def report_onsets(what, run, onsets, clicks, monitor):

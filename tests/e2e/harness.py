@@ -669,3 +669,80 @@ def wav_mono(path):
     ints = array.array("h", data[:len(data) - len(data) % 2])
     samples = array.array("f", (ints[i] / 32768.0 for i in range(0, len(ints), channels)))
     return samples, rate
+
+
+# The UI thread's answers, and a sound server that never answers.
+
+class StallMeter:
+    """Watches the program's UI thread, which wakes at every field tick
+    (20 times a second), and keeps the longest time it went without waking:
+    how long it stood still, blocked or busy."""
+
+    def __init__(self, pid, every=0.002):
+        self.path = f"/proc/{pid}/task/{pid}/status"
+        self.every = every
+        self.longest = 0.0
+        self.running = True
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def switches(self):
+        with open(self.path) as f:
+            for line in f:
+                if line.startswith("voluntary_ctxt_switches:"):
+                    return int(line.split()[1])
+        return 0
+
+    def run(self):
+        try:
+            last, since = self.switches(), time.monotonic()
+            while self.running:
+                time.sleep(self.every)
+                now, count = time.monotonic(), self.switches()
+                if count != last:
+                    last, since = count, now
+                self.longest = max(self.longest, now - since)
+        except (FileNotFoundError, ProcessLookupError):
+            pass  # the program has ended
+
+    def stop(self):
+        """Gives the longest time without a wake-up, in ms."""
+        self.running = False
+        self.thread.join(5)
+        return self.longest * 1000
+
+
+class SilentServer:
+    """A Unix socket that accepts connections and never answers, as a sound
+    server stuck after a suspend does; `address` is for PULSE_SERVER."""
+
+    def __init__(self, path):
+        import socket
+        self.path = path
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.bind(path)
+        self.sock.listen(16)
+        self.sock.settimeout(0.2)
+        self.address = f"unix:{path}"
+        self.clients = []
+        self.running = True
+        self.thread = threading.Thread(target=self.accept, daemon=True)
+        self.thread.start()
+
+    def accept(self):
+        while self.running:
+            try:
+                client, _ = self.sock.accept()
+            except TimeoutError:
+                continue
+            except OSError:
+                return
+            self.clients.append(client)  # held open, never read or written
+
+    def close(self):
+        self.running = False
+        self.sock.close()
+        for c in self.clients:
+            c.close()
+        if os.path.exists(self.path):
+            os.unlink(self.path)
