@@ -9,6 +9,10 @@ desktops run it).
   program and of the sound server over SECONDS (default 30) for (c) an
   idle field, (a) a few pieces playing, (b) a busy field (reach 200, rising
   speed 2, two pieces excited); resident memory while (a) plays;
+- the render floor: the CPU FluidSynth alone needs to render the busy
+  field's notes offline (recorded to a MIDI file as they played), so that
+  the program's overhead above it is known;
+- how the program meets a sound server that never answers;
 - the peak level of the busy field at volume 127 (full scale is 1.0);
 - the onset spread of fourteen isolated notes against the 50 ms grid (the
   arc holding 90 % of their phases, and all of them), five runs on a quiet
@@ -27,10 +31,13 @@ import subprocess
 import sys
 import time
 
+import mido
+
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import (ISOLATED_NOTES, RATE, BusyLoops, StallMeter,  # noqa: E402
-                     SilentServer, SinkMonitor, ask_to_close, excite, field_origin, find_window, find_windows,
-                     isolated_notes, measure, phase_arc_ms, play_a_few, session, start_program,
+from harness import (ISOLATED_NOTES, RATE, BusyLoops, Menu, SilentServer,  # noqa: E402
+                     SinkMonitor, StallMeter, ask_to_close, excite, field_origin, find_window,
+                     find_windows, isolated_notes, measure, phase_arc_ms, play_a_few,
+                     render_midi, session, start_program,
                      wait_until)
 
 
@@ -63,9 +70,22 @@ def main():
         app, origin = run_program(s, "[Param]\nReach=200\nActiveLv=2\n[Sound]\nVolume=127\n")
         excite(s, origin, (17, 31))
         time.sleep(12)
+        # Recorded as it plays, for the render floor below.
+        menu = Menu(s, origin)
+        midi = os.path.join(s.tmp, "busy.mid")
+        menu.file_item("m")
+        menu.save_as(midi)
         prog, srv = measure([app.pid, server.pid], seconds)
+        menu.file_item("m")
+        time.sleep(1.0)
         print(f"(b) busy field: program {prog.cpu:.2f} %, server {srv.cpu:.2f} %")
         print_wakeups(prog, srv)
+        cpu = render_midi(midi, os.path.join(s.tmp, "busy.wav"))
+        length = mido.MidiFile(midi).length
+        floor = 100 * cpu / length
+        print(f"    render floor: FluidSynth alone renders the same {length:.1f} s offline in "
+              f"{cpu:.2f} s of CPU, {floor:.2f} % of one core; the program's overhead above it "
+              f"{prog.cpu - floor:.2f} %", flush=True)
         monitor = SinkMonitor(s)
         time.sleep(10)
         monitor.stop()
