@@ -85,9 +85,14 @@ void TMaruletMainForm::FormCreate(const QString& settingsPath) {
         m_pictureError = read.settingsError +
                          (m_pictureError.isEmpty() ? QString() : QStringLiteral("\n\n")) +
                          m_pictureError;
-    if (midiPort)
+    m_settingsPath = settingsPath;
+    if (midiPort) {
         m_soundWarning =
             SoundWarningAtStart(*m_midiService, *midiPort, read.missingDevice, settingsPath);
+        // The sound output opens in the background: one that fails after
+        // the window is up is told once too.
+        if (!m_midiService->deviceProblem(0)) m_outputWatchTicks = kOutputWatchTicks;
+    }
     m_cursors.loadPieceCursors();
     CreatePieces(*this, this);
 }
@@ -221,8 +226,22 @@ void TMaruletMainForm::Timer1Timer() {
             const QString message = SoundWarningDeviceLost(*m_midiService, *lost);
             QTimer::singleShot(0, this, [this, message] { tellUser(message); });
         }
+        watchSoundOutput();
     }
     m_field->refresh();
+}
+
+// The built-in synthesizer's output opens in the background; when its
+// first try fails (no sound server, or one that does not answer), the user
+// hears nothing and is told why, once, as at start.
+void TMaruletMainForm::watchSoundOutput() {
+    if (m_outputWatchTicks <= 0) return;
+    --m_outputWatchTicks;
+    if (midiPort->deviceId != 0 || !m_midiService->deviceProblem(0)) return;
+    m_outputWatchTicks = 0;
+    const QString message =
+        SoundWarningAtStart(*m_midiService, *midiPort, std::nullopt, m_settingsPath);
+    if (!message.isEmpty()) QTimer::singleShot(0, this, [this, message] { tellUser(message); });
 }
 
 // The ticks follow the sound card's clock: the next one is armed for its slot

@@ -135,6 +135,7 @@ protected:
 
 private:
     void followTickPeriod();
+    void watchSoundOutput();
     void FormCreate(const QString& settingsPath);
     void FormClose();
     void FormDestroy();
@@ -157,6 +158,10 @@ private:
     bool m_quietClose = false; // nobody may be there to answer a message box
     QString m_soundWarning;    // likewise
     TickClock m_tickClock;
+    QString m_settingsPath;
+    // Ticks left in which a sound output that fails to open is told.
+    int m_outputWatchTicks = 0;
+    static constexpr int kOutputWatchTicks = 200; // 10 s: an open gives up well within
     bool m_shown = false;
     bool m_closed = false;
     bool m_titleHidden = false; // maximised full screen with the menu bar hidden

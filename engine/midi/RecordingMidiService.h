@@ -31,6 +31,12 @@ public:
     std::optional<MidiHandle> open(unsigned index) override;
     int send(MidiHandle handle, std::uint32_t message, MidiTime when) override;
     void close(MidiHandle handle) override;
+    std::optional<QString> deviceProblem(unsigned index) override {
+        const auto found = problems.find(index);
+        if (found == problems.end()) return std::nullopt;
+        return found->second;
+    }
+    std::optional<std::chrono::nanoseconds> tickPeriod(MidiHandle) override { return period; }
 
     void setNames(QStringList names) { m_names = std::move(names); }
 
@@ -39,6 +45,8 @@ public:
     std::vector<Message> messages;
     std::vector<unsigned> opened; // device index of each successful open
     std::vector<MidiHandle> closed;
+    std::map<unsigned, QString> problems;           // why a device cannot sound, by index
+    std::optional<std::chrono::nanoseconds> period; // a device clock's tick
 
 private:
     QStringList m_names;

@@ -256,6 +256,39 @@ TEST_F(MainFormTest, ADeviceThatGoesWhilePlayingIsToldOnceAndStaysChosen) {
     EXPECT_EQ(ini.ReadString("Sound", "DriverName", QString()), QStringLiteral("Port"));
 }
 
+TEST_F(MainFormTest, ASoundOutputThatFailsAfterTheStartIsToldOnce) {
+    writeSettings("[General]\nLanguage=en\n");
+    open(true, {QStringLiteral("Synth"), QStringLiteral("Port")});
+    QStringList told;
+    form->tellUser = [&](const QString& message) { told << message; };
+    form->Timer1Timer();
+    // The output's first try gives up in the background: no server answered.
+    service->problems[0] =
+        QStringLiteral("no audio output (pulse: the sound server did not answer)");
+    for (int i = 0; i < 5; ++i)
+        form->Timer1Timer();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(told.size(), 1) << told.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(told[0].startsWith(
+        QStringLiteral("The built-in synthesizer has no sound output: no audio output (pulse: "
+                       "the sound server did not answer).")))
+        << told[0].toStdString();
+}
+
+TEST_F(MainFormTest, TheTickTimerFollowsTheDevicesClock) {
+    open();
+    ASSERT_TRUE(form->Timer1.isActive());
+    // A card 2 % slow (absurd, but plain to see in whole milliseconds).
+    service->period = std::chrono::milliseconds(51);
+    form->Timer1Timer();
+    // Armed for the next slot of the device's grid, a tick of its clock on.
+    EXPECT_EQ(form->Timer1.interval(), 51);
+    EXPECT_TRUE(form->Timer1.isActive());
+    service->period.reset(); // the device stops telling: the period it gave stays
+    form->Timer1Timer();
+    EXPECT_EQ(form->Timer1.interval(), 51);
+}
+
 TEST_F(MainFormTest, AStartReadsBackWhatTheLastCloseSaved) {
     open();
     pieces[3]->SetPosition(300, 41, 0.5);

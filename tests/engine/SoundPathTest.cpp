@@ -108,16 +108,7 @@ TEST(TickClockTest, SlotsFollowTheOutputsClockAndNeverRunAhead) {
     EXPECT_EQ(clock.period(), 50002us);
 }
 
-class Devices : public RecordingMidiService {
-public:
-    using RecordingMidiService::RecordingMidiService;
-    std::optional<QString> deviceProblem(unsigned index) override {
-        const auto found = problems.find(index);
-        if (found == problems.end()) return std::nullopt;
-        return found->second;
-    }
-    std::map<unsigned, QString> problems;
-};
+using Devices = RecordingMidiService;
 
 TEST(SoundWarningTest, SaysWhyTheFieldWillNotBeHeardAndWhatToDo) {
     Devices service({QStringLiteral("Marulet Synth"), QStringLiteral("Port")});
