@@ -156,10 +156,11 @@ QString PulseSink::open(int preferredRate) {
     attr.prebuf = bytesIn(kPrebufferMs);
     attr.minreq = bytesIn(kRequestMs);
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    // Not adjusting the latency: that would leave the sink only what tlength
-    // holds beyond two requests, and wake the server the more often.
-    const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_NOT_MONOTONIC | PA_STREAM_START_UNMUTED);
+    // Adjusting the latency gives the sink half of what tlength holds beyond
+    // two requests (25 ms); without it the sink's own buffer, up to seconds,
+    // would come on top of ours.
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_NOT_MONOTONIC | PA_STREAM_START_UNMUTED);
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
         return QCoreApplication::translate("PulseSink", "the sound server refused a stream: ") +
                lastError();

@@ -24,9 +24,9 @@ struct pollfd;
 // that the server asks about once a tick.
 class PulseSink : public AudioSink {
 public:
-    // The server plays what it holds beyond minreq; it asks for more once
-    // that much has been played. Two ticks and a margin, a tick at a time.
-    static constexpr int kTargetMs = 120;
+    // What the stream holds in all, asked for a tick at a time: two ticks and
+    // the sink's share, (150 - 2 * 50) / 2 = 25 ms.
+    static constexpr int kTargetMs = 150;
     static constexpr int kRequestMs = 50;
     // Enough to start the stream playing (the audio thread's resume fill).
     static constexpr int kPrebufferMs = 20;
