@@ -299,6 +299,8 @@ void PulseSink::timingArrived(const pa_timing_info* info) {
 }
 
 std::optional<AudioSink::Queue> PulseSink::takeQueue() {
+    // Asked again for whoever waits for an answer that is not coming.
+    if (m_measure && MidiClock::now() - m_measureAsked >= kMeasureLimit) requestQueue();
     auto queue = m_queue;
     if (queue) queue->frames += m_writtenSince;
     m_queue.reset();
