@@ -71,7 +71,8 @@ public:
     // bends and the held presets (FluidSynth cannot change a synth's rate
     // itself; since 2.4.4 it does not even try). Sounding notes are cut. It
     // reads the soundfont's headers, not its samples, outside every lock;
-    // prepare() waits only while the presets are taken over. False for a
+    // prepare() waits only while the presets are taken over. Safe beside
+    // render(), send() and prepare() on other threads. False for a
     // rate outside FluidSynth's range or a new synth that failed: the old
     // one plays on at its rate.
     bool setSampleRate(int rate);
