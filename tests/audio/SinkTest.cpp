@@ -223,7 +223,7 @@ TEST_F(PulseServerTest, QueueMeasuresAreDatedWhenTheyWereTrueAndFollowTheSinksCl
     const auto late = sink.takeQueue();
     ASSERT_TRUE(late.has_value());
     EXPECT_GE(late->at, asked);
-    EXPECT_LT(late->at, asked + 100ms);
+    EXPECT_LT(late->at, asked + 200ms); // not when it was taken in
     heard.push_back({written - late->frames, late->at});
     const double seconds =
         std::chrono::duration<double>(heard.back().at - heard.front().at).count();
