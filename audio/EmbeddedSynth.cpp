@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <fluidsynth.h>
 #include <malloc.h>
+#include <utility>
 
 namespace {
 constexpr int kRejected = 1;
@@ -56,21 +57,25 @@ QStringList EmbeddedSynth::defaultSoundFonts() {
     return paths;
 }
 
+fluid_settings_t* EmbeddedSynth::playingSettings(int rate) {
+    fluid_settings_t* settings = new_fluid_settings();
+    if (!settings) return nullptr;
+    // Load sample data when a preset is first used, not all of it up front.
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+    fluid_settings_setnum(settings, "synth.sample-rate", rate);
+    // The field never sounds more than about 20 voices; 64 leaves room
+    // and saves the memory of the default 256.
+    fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
+    // Our own lock keeps the two threads apart; FluidSynth's would be a
+    // second one on every call.
+    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
+    return settings;
+}
+
 EmbeddedSynth::EmbeddedSynth(const QStringList& soundFonts) {
     listenToLog();
-    m_settings = new_fluid_settings();
-    if (m_settings) {
-        // Load sample data when a preset is first used, not all of it up front.
-        fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
-        fluid_settings_setnum(m_settings, "synth.sample-rate", kDefaultSampleRate);
-        // The field never sounds more than about 20 voices; 64 leaves room
-        // and saves the memory of the default 256.
-        fluid_settings_setint(m_settings, "synth.polyphony", 64);
-        // Our own lock keeps the two threads apart; FluidSynth's would be a
-        // second one on every call.
-        fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
-        m_synth = new_fluid_synth(m_settings);
-    }
+    m_settings = playingSettings(kDefaultSampleRate);
+    if (m_settings) m_synth = new_fluid_synth(m_settings);
     if (!m_synth) {
         const QString why = firstLoggedError();
         m_error =
@@ -197,6 +202,7 @@ EmbeddedSynth::Held* EmbeddedSynth::find(int preset) {
 
 void EmbeddedSynth::prepare(std::uint32_t packed) {
     if (!m_synth) return;
+    const std::lock_guard prepareLock(m_prepareMutex);
     const int status = packed & 0xFF;
     const int data1 = (packed >> 8) & 0xFF;
     const int data2 = (packed >> 16) & 0xFF;
@@ -379,15 +385,67 @@ bool EmbeddedSynth::render(std::span<float> interleavedStereo) {
     return fluid_synth_write_float(m_synth, frames, out, 0, 2, out, 1, 2) == FLUID_OK;
 }
 
-void EmbeddedSynth::setSampleRate(int rate) {
-    if (!m_synth || rate <= 0 || rate == sampleRate()) return;
-    const std::lock_guard lock(m_synthMutex);
-    // Deprecated in favour of a new synth, which would lose the held presets.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    fluid_synth_set_sample_rate(m_synth, static_cast<float>(rate));
-#pragma GCC diagnostic pop
-    m_rate.store(rate, std::memory_order_relaxed);
+bool EmbeddedSynth::setSampleRate(int rate) {
+    if (!m_synth || rate < kLowestSampleRate || rate > kHighestSampleRate) return false;
+    if (rate == sampleRate()) return true;
+    fluid_settings_t* settings = playingSettings(rate);
+    fluid_synth_t* synth = settings ? new_fluid_synth(settings) : nullptr;
+    const int fontId =
+        synth ? fluid_synth_sfload(synth, QFile::encodeName(m_soundFont).constData(), 1)
+              : FLUID_FAILED;
+    if (fontId == FLUID_FAILED) {
+        if (synth) delete_fluid_synth(synth);
+        if (settings) delete_fluid_settings(settings);
+        return false;
+    }
+
+    const std::lock_guard prepareLock(m_prepareMutex);
+    // The held presets' samples are in FluidSynth's cache: pinning them
+    // again reads nothing.
+    for (const Held& held : m_held)
+        fluid_synth_pin_preset(synth, fontId, bankOf(held.preset), programOf(held.preset));
+    fluid_synth_t* old = nullptr;
+    fluid_settings_t* oldSettings = nullptr;
+    const int oldFontId = m_fontId;
+    {
+        const std::lock_guard lock(m_synthMutex);
+        for (int channel = 0; channel < kChannels; ++channel) {
+            // Controllers first: the bank ones are what the program needs.
+            // Channel mode messages and data entry would act, not restore.
+            for (int control = 0; control < 120; ++control) {
+                if (control == 6 || control == 38 || (control >= 96 && control <= 101)) continue;
+                int value = 0;
+                if (fluid_synth_get_cc(m_synth, channel, control, &value) == FLUID_OK)
+                    fluid_synth_cc(synth, channel, control, value);
+            }
+            int font = 0, bank = 0, program = 0;
+            if (fluid_synth_get_program(m_synth, channel, &font, &bank, &program) == FLUID_OK &&
+                font == m_fontId)
+                fluid_synth_program_select(synth, channel, fontId, bank, program);
+            int value = 0;
+            if (fluid_synth_get_pitch_wheel_sens(m_synth, channel, &value) == FLUID_OK)
+                fluid_synth_pitch_wheel_sens(synth, channel, value);
+            if (fluid_synth_get_pitch_bend(m_synth, channel, &value) == FLUID_OK)
+                fluid_synth_pitch_bend(synth, channel, value);
+        }
+        old = std::exchange(m_synth, synth);
+        oldSettings = std::exchange(m_settings, settings);
+        m_fontId = fontId;
+        m_font = fluid_synth_get_sfont_by_id(m_synth, fontId);
+        m_rate.store(rate, std::memory_order_relaxed);
+    }
+    // Note numbers start again in the new synth, and no note sounds: any
+    // note on a held preset's channels may be its from now on.
+    m_newestNote = -1;
+    for (Held& held : m_held) {
+        held.firstNote = 0;
+        held.lastNote = -1;
+    }
+    for (const Held& held : m_held)
+        fluid_synth_unpin_preset(old, oldFontId, bankOf(held.preset), programOf(held.preset));
+    delete_fluid_synth(old);
+    delete_fluid_settings(oldSettings);
+    return true;
 }
 
 int EmbeddedSynth::activeVoices() const {

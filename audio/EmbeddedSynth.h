@@ -29,6 +29,10 @@ public:
     // The rate of most desktops' sound servers, used until the output says
     // its own: rendering at the output's rate leaves nothing to resample.
     static constexpr int kDefaultSampleRate = 48000;
+    // The rates FluidSynth renders at; an output at another one is fed at
+    // the default rate and left to convert.
+    static constexpr int kLowestSampleRate = 8000;
+    static constexpr int kHighestSampleRate = 96000;
 
     // The usual places of a General MIDI soundfont on Linux distributions,
     // the user's own folder first.
@@ -62,9 +66,16 @@ public:
     // Fills interleaved stereo frames (left, right, left, ...).
     bool render(std::span<float> interleavedStereo);
 
-    // Renders at another rate from now on; sounding notes are cut. For the
-    // thread that renders, when the output turns out to run at another rate.
-    void setSampleRate(int rate);
+    // Renders at another rate from now on: a new FluidSynth at that rate
+    // takes the old one's place with the channels' programs, controllers and
+    // bends and the held presets (FluidSynth cannot change a synth's rate
+    // itself; since 2.4.4 it does not even try). Sounding notes are cut. It
+    // reads the soundfont's headers, not its samples, outside every lock;
+    // prepare() waits only while the presets are taken over. Safe beside
+    // render(), send() and prepare() on other threads. False for a
+    // rate outside FluidSynth's range or a new synth that failed: the old
+    // one plays on at its rate.
+    bool setSampleRate(int rate);
     int sampleRate() const { return m_rate.load(std::memory_order_relaxed); }
 
 private:
@@ -83,6 +94,7 @@ private:
         std::int64_t lastNote = 0;
     };
 
+    static fluid_settings_t* playingSettings(int rate);
     static void onFluidLog(int level, const char* message, void* data);
     void listenToLog();
     void muteLog();
@@ -111,6 +123,8 @@ private:
     mutable std::mutex m_synthMutex;
     // Program changes and resets that send() has applied.
     std::atomic<std::uint64_t> m_applied{0};
+    // Held by prepare(), and by setSampleRate() while it takes its state over.
+    std::mutex m_prepareMutex;
     // prepare()'s own: what the channels have been given.
     std::uint64_t m_posted = 0;
     std::uint64_t m_checked = 0;    // m_applied when the playing presets were last looked at

@@ -22,7 +22,7 @@ public:
 private:
     std::int64_t played(MidiTime now) const;
 
-    int m_rate = 44100;
+    int m_rate = 0;
     MidiTime m_start{};
     std::int64_t m_written = 0;
 };

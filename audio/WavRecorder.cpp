@@ -3,17 +3,19 @@
 
 #include "audio/WavRecorder.h"
 
+#include "audio/EmbeddedSynth.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <sndfile.h>
 
 namespace {
 constexpr int kChannels = 2;
-constexpr int kHighestRate = 48000;                    // sizes the ring for any usual rate
 constexpr auto kPoll = std::chrono::milliseconds(100); // ten wake-ups a second
 constexpr auto kHeaderEvery = std::chrono::seconds(1);
 // Longer without a block than this is a pause of the output, not a late one.
@@ -22,12 +24,7 @@ constexpr auto kLongestWait = std::chrono::seconds(1);
 constexpr std::int64_t kLargestFrames = (0xFFFFFFFFll - 4096) / (2 * kChannels);
 } // namespace
 
-WavRecorder::WavRecorder(double bufferSeconds) {
-    const auto samples =
-        static_cast<std::size_t>(std::max(1.0, bufferSeconds * kHighestRate * kChannels));
-    m_ring.resize(std::bit_ceil(samples));
-    m_mask = m_ring.size() - 1;
-}
+WavRecorder::WavRecorder(double bufferSeconds) : m_bufferSeconds(bufferSeconds) {}
 
 WavRecorder::~WavRecorder() {
     finish();
@@ -35,16 +32,26 @@ WavRecorder::~WavRecorder() {
 
 bool WavRecorder::open(const QString& path, int sampleRate) {
     finish();
+    if (sampleRate <= 0) sampleRate = EmbeddedSynth::kDefaultSampleRate;
+    // Sized for the rate expected, the default one at least.
+    const auto samples = std::bit_ceil(static_cast<std::size_t>(std::max(
+        1.0, m_bufferSeconds * std::max(sampleRate, int(EmbeddedSynth::kDefaultSampleRate)) *
+                 kChannels)));
+    if (m_ring.size() != samples) {
+        m_ring.assign(samples, 0.0f);
+        m_mask = m_ring.size() - 1;
+    }
     m_head.store(0);
     m_tail.store(0);
-    m_blockRate.store(0);
+    m_blockRate = 0;
     m_stop.store(false);
     m_failed.store(false);
     m_written.store(0);
     m_dropped.store(0);
-    m_gapHead.store(0);
-    m_gapTail.store(0);
+    m_markHead.store(0);
+    m_markTail.store(0);
     m_anyBlock = false;
+    m_sourceRate = 0;
     {
         const std::lock_guard lock(m_errorMutex);
         m_error.clear();
@@ -75,17 +82,22 @@ bool WavRecorder::openFile(int sampleRate) {
 void WavRecorder::audioRendered(const float* interleavedStereo, std::size_t frames,
                                 int sampleRate) {
     if (frames == 0 || !interleavedStereo || sampleRate <= 0) return;
-    m_blockRate.store(sampleRate, std::memory_order_relaxed);
     const std::size_t head = m_head.load(std::memory_order_relaxed);
     const auto now = std::chrono::steady_clock::now();
-    if (m_anyBlock && now - m_due > kLongestWait) {
-        const std::size_t gapHead = m_gapHead.load(std::memory_order_relaxed);
-        if (gapHead - m_gapTail.load(std::memory_order_acquire) < m_gaps.size()) {
-            const double seconds = std::chrono::duration<double>(now - m_due).count();
-            m_gaps[gapHead % m_gaps.size()] = {head,
-                                               static_cast<std::int64_t>(seconds * sampleRate)};
-            m_gapHead.store(gapHead + 1, std::memory_order_release);
+    const double silence = m_anyBlock && now - m_due > kLongestWait
+                               ? std::chrono::duration<double>(now - m_due).count()
+                               : 0.0;
+    if (silence > 0 || sampleRate != m_blockRate) {
+        const std::size_t markHead = m_markHead.load(std::memory_order_relaxed);
+        if (markHead - m_markTail.load(std::memory_order_acquire) >= m_marks.size()) {
+            // No room to tell the writer: the block cannot go in as it is.
+            m_dropped.fetch_add(static_cast<std::int64_t>(frames), std::memory_order_relaxed);
+            return;
         }
+        m_marks[markHead % m_marks.size()] = {head, silence,
+                                              sampleRate != m_blockRate ? sampleRate : 0};
+        m_markHead.store(markHead + 1, std::memory_order_release);
+        m_blockRate = sampleRate;
     }
     m_anyBlock = true;
     m_due = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -126,48 +138,82 @@ void WavRecorder::run() {
 bool WavRecorder::drain() {
     std::size_t tail = m_tail.load(std::memory_order_relaxed);
     const std::size_t head = m_head.load(std::memory_order_acquire);
-    if (tail == head) return true;
-    const int rate = m_blockRate.load(std::memory_order_relaxed);
-    if (framesWritten() == 0 && rate > 0 && rate != m_fileRate.load(std::memory_order_relaxed)) {
-        sf_close(m_file);
-        m_file = nullptr;
-        if (!openFile(rate)) {
-            m_tail.store(head, std::memory_order_release);
-            return false;
-        }
-    }
+    const auto giveUp = [&] {
+        m_tail.store(head, std::memory_order_release);
+        return false;
+    };
     while (tail != head) {
-        // A pause's silence goes in before the samples that came after it.
+        // A mark acts before the samples that came after it.
         std::size_t until = head;
-        const std::size_t gapTail = m_gapTail.load(std::memory_order_relaxed);
-        if (gapTail != m_gapHead.load(std::memory_order_acquire)) {
-            const Gap& gap = m_gaps[gapTail % m_gaps.size()];
-            if (gap.at <= tail) {
-                if (!writeSilence(gap.frames)) {
-                    m_tail.store(head, std::memory_order_release);
-                    return false;
-                }
-                m_gapTail.store(gapTail + 1, std::memory_order_release);
+        const std::size_t markTail = m_markTail.load(std::memory_order_relaxed);
+        if (markTail != m_markHead.load(std::memory_order_acquire)) {
+            const Mark& mark = m_marks[markTail % m_marks.size()];
+            if (mark.at <= tail) {
+                if (mark.rate > 0 && !follow(mark.rate)) return giveUp();
+                if (mark.silence > 0 &&
+                    !writeSilence(std::llround(mark.silence * m_fileRate.load())))
+                    return giveUp();
+                m_markTail.store(markTail + 1, std::memory_order_release);
                 continue;
             }
-            until = std::min(until, gap.at);
+            until = std::min(until, mark.at);
         }
         const std::size_t at = tail & m_mask;
         const std::size_t samples = std::min(until - tail, m_ring.size() - at);
-        const sf_count_t frames = static_cast<sf_count_t>(samples / kChannels);
-        if (!fits(frames)) {
-            m_tail.store(head, std::memory_order_release);
-            return false;
-        }
-        const sf_count_t done = sf_writef_float(m_file, m_ring.data() + at, frames);
-        if (done > 0) m_written.fetch_add(done, std::memory_order_relaxed);
-        if (done != frames) {
-            fail(QString::fromLocal8Bit(sf_strerror(m_file)));
-            m_tail.store(head, std::memory_order_release);
-            return false;
-        }
+        if (!writeFrames(m_ring.data() + at, static_cast<std::int64_t>(samples / kChannels)))
+            return giveUp();
         tail += samples;
         m_tail.store(tail, std::memory_order_release);
+    }
+    return true;
+}
+
+// Samples at a new rate: the file takes it while it is empty, else they
+// are converted to the file's.
+bool WavRecorder::follow(int rate) {
+    if (framesWritten() == 0 && rate != m_fileRate.load(std::memory_order_relaxed)) {
+        sf_close(m_file);
+        m_file = nullptr;
+        if (!openFile(rate)) return false;
+    }
+    m_sourceRate = rate;
+    m_phase = 0;
+    m_lastFrame = {};
+    return true;
+}
+
+bool WavRecorder::writeFrames(const float* interleaved, std::int64_t frames) {
+    const int fileRate = m_fileRate.load(std::memory_order_relaxed);
+    if (m_sourceRate > 0 && m_sourceRate != fileRate) {
+        // Straight lines between frames: the case is rare and brief, and
+        // keeping pitch and time is what matters. The frame before this
+        // piece is number -1; m_phase is the next output's place.
+        const double step = double(m_sourceRate) / fileRate;
+        m_converted.clear();
+        const auto frame = [&](std::int64_t i, int channel) {
+            return i < 0 ? m_lastFrame[channel] : interleaved[kChannels * i + channel];
+        };
+        double place = m_phase;
+        for (; place < double(frames - 1); place += step) {
+            const auto i = static_cast<std::int64_t>(std::floor(place));
+            const auto share = static_cast<float>(place - double(i));
+            for (int channel = 0; channel < kChannels; ++channel)
+                m_converted.push_back(frame(i, channel) +
+                                      share * (frame(i + 1, channel) - frame(i, channel)));
+        }
+        m_phase = place - double(frames);
+        if (frames > 0)
+            std::copy_n(interleaved + kChannels * (frames - 1), kChannels, m_lastFrame.begin());
+        interleaved = m_converted.data();
+        frames = static_cast<std::int64_t>(m_converted.size() / kChannels);
+    }
+    if (frames == 0) return true;
+    if (!fits(frames)) return false;
+    const sf_count_t done = sf_writef_float(m_file, interleaved, frames);
+    if (done > 0) m_written.fetch_add(done, std::memory_order_relaxed);
+    if (done != frames) {
+        fail(QString::fromLocal8Bit(sf_strerror(m_file)));
+        return false;
     }
     return true;
 }

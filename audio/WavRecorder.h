@@ -24,7 +24,9 @@ typedef struct sf_private_tag SNDFILE;
 // most the last seconds; a write error (a full disk) stops the writing and
 // keeps what was written. When the blocks stop coming for a while (the
 // output paused, another device chosen), the pause is kept as silence so
-// the file runs in time with what was heard.
+// the file runs in time with what was heard. The file takes the rate of the
+// first block; blocks at another rate later on (an output that came back at
+// its own rate) are converted to it, so they keep their pitch and length.
 class WavRecorder : public AudioTap {
 public:
     // bufferSeconds: how long the disk may stall before audio is dropped.
@@ -34,9 +36,10 @@ public:
     WavRecorder& operator=(const WavRecorder&) = delete;
 
     // Creates the file (replacing one of that name) for sampleRate, the rate
-    // expected of the blocks; the first block's own rate wins while nothing
-    // has been written. False when the file cannot be made; error() says why.
-    bool open(const QString& path, int sampleRate);
+    // expected of the blocks (0: not known, the synthesizer's default until
+    // a block comes); the first block's own rate wins while nothing has been
+    // written. False when the file cannot be made; error() says why.
+    bool open(const QString& path, int sampleRate = 0);
     // Writes what is still in the ring and closes the file. The tap must no
     // longer be called. False when anything was lost.
     bool finish();
@@ -56,35 +59,46 @@ private:
     void run();
     bool drain();
     bool writeSilence(std::int64_t frames);
+    bool writeFrames(const float* interleaved, std::int64_t frames);
+    bool follow(int rate);
     bool fits(std::int64_t frames);
     bool openFile(int sampleRate);
     void fail(const QString& why);
 
+    double m_bufferSeconds;
     std::vector<float> m_ring; // interleaved samples; a power of two long
     std::size_t m_mask = 0;
     std::atomic<std::size_t> m_head{0}; // samples written by the audio thread
     std::atomic<std::size_t> m_tail{0}; // samples taken by the writer thread
-    std::atomic<int> m_blockRate{0};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_failed{false};
     std::atomic<std::int64_t> m_written{0};
     std::atomic<std::int64_t> m_dropped{0};
 
-    // Pauses seen by the audio thread, in a lock-free queue of their own:
-    // silence of frames that goes before ring sample at.
-    struct Gap {
+    // What the audio thread saw besides samples, in a lock-free queue of
+    // their own: before ring sample at, a pause of some seconds, and the
+    // rate of the samples from there on (0: the same as before).
+    struct Mark {
         std::size_t at;
-        std::int64_t frames;
+        double silence;
+        int rate;
     };
-    std::array<Gap, 64> m_gaps{};
-    std::atomic<std::size_t> m_gapHead{0};
-    std::atomic<std::size_t> m_gapTail{0};
+    std::array<Mark, 64> m_marks{};
+    std::atomic<std::size_t> m_markHead{0};
+    std::atomic<std::size_t> m_markTail{0};
     bool m_anyBlock = false;                     // audio thread only
+    int m_blockRate = 0;                         // audio thread only
     std::chrono::steady_clock::time_point m_due; // audio thread only: the next block, unpaused
 
     QString m_path;
     SNDFILE* m_file = nullptr;
     std::atomic<int> m_fileRate{0};
+    // The writer's: the rate of the samples it takes, and the conversion's
+    // place between the last frame it had and the next.
+    int m_sourceRate = 0;
+    double m_phase = 0;
+    std::array<float, 2> m_lastFrame{};
+    std::vector<float> m_converted;
     std::thread m_writer;
     mutable std::mutex m_errorMutex;
     QString m_error;

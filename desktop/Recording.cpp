@@ -3,7 +3,6 @@
 
 #include "desktop/Recording.h"
 
-#include "audio/EmbeddedSynth.h"
 #include "audio/SystemMidiService.h"
 #include "engine/midi/TMidiPort.h"
 
@@ -119,7 +118,9 @@ bool Recording::startAudio(const QString& path) {
         return false;
     }
     auto recorder = std::make_unique<WavRecorder>();
-    if (!recorder->open(path, EmbeddedSynth::kDefaultSampleRate)) {
+    // At the rate the synthesizer renders for its output, which its first
+    // block tells: the output's own, not one fixed here.
+    if (!recorder->open(path)) {
         m_lastError = tr("The audio recording could not be started: %1 could not be written (%2).")
                           .arg(path, recorder->error());
         return false;

@@ -141,6 +141,47 @@ TEST_F(WavRecorderTest, APauseOfTheOutputIsKeptAsSilence) {
     EXPECT_NEAR(wav->samples[wav->samples.size() - 2 * kRate], 0.25f, 0.001f);
 }
 
+// A tone at a rate, handed over in blocks as the audio thread does.
+void playTone(WavRecorder& recorder, double hz, int rate, double seconds) {
+    constexpr int kBlock = 1024;
+    std::vector<float> block(2 * kBlock);
+    const auto frames = static_cast<int>(seconds * rate);
+    for (int done = 0; done < frames; done += kBlock) {
+        for (int i = 0; i < kBlock; ++i)
+            block[2 * i] = block[2 * i + 1] =
+                0.5f * float(std::sin(2 * M_PI * hz * double(done + i) / rate));
+        recorder.audioRendered(block.data(), std::size_t(std::min(kBlock, frames - done)), rate);
+    }
+}
+
+// The tone's frequency between two times, by its rising zero crossings.
+double toneAt(const WavFile& wav, double from, double to) {
+    const int rate = wav.info.samplerate;
+    int rises = 0;
+    std::size_t first = 0, last = 0;
+    for (auto i = std::size_t(from * rate); i < std::size_t(to * rate); ++i)
+        if (wav.samples[2 * i] <= 0 && wav.samples[2 * i + 2] > 0) {
+            if (rises++ == 0) first = i;
+            last = i;
+        }
+    return rises > 1 ? double(rises - 1) * rate / double(last - first) : 0;
+}
+
+TEST_F(WavRecorderTest, AnOutputAtAnotherRateKeepsItsPitchAndLength) {
+    WavRecorder recorder;
+    ASSERT_TRUE(recorder.open(path)); // the rate is not known yet
+    playTone(recorder, 440, 44100, 1.0);
+    playTone(recorder, 440, 48000, 1.0); // the output came back at its own rate
+    playTone(recorder, 440, 22050, 1.0);
+    EXPECT_TRUE(recorder.finish());
+    const auto wav = readWav(path);
+    ASSERT_TRUE(wav);
+    EXPECT_EQ(wav->info.samplerate, 44100); // the first block's
+    EXPECT_NEAR(double(wav->info.frames) / 44100, 3.0, 0.01);
+    for (const double second : {0.0, 1.0, 2.0})
+        EXPECT_NEAR(toneAt(*wav, second + 0.1, second + 0.9), 440.0, 2.0) << "from " << second;
+}
+
 TEST_F(WavRecorderTest, AFullDiskStopsTheWritingAndKeepsTheFile) {
     WavRecorder recorder;
     ASSERT_TRUE(recorder.open(path, kRate));
