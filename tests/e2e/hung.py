@@ -16,42 +16,16 @@ Usage: hung.py PATH-TO-MARULET
 """
 import os
 import signal
-import socket
 import subprocess
 import sys
-import threading
 import time
 
-from harness import (ask_to_close, client_rect, excite, field_origin, find_windows, log,
-                     screen_pixels, session, time_to_paint)
+from harness import (SilentServer, ask_to_close, client_rect, excite, field_origin,
+                     find_windows, log, screen_pixels, session, time_to_paint)
 
 SLOWER_AT_MOST = 1.5  # seconds more than with no server: an open that waits for
 # the server on the way up (2 s) shows
 CLOSE_WITHIN = 2.0
-
-
-class SilentServer:
-    """Listens on a Unix socket, takes every connection and says nothing."""
-
-    def __init__(self, path):
-        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.sock.bind(path)
-        self.sock.listen(16)
-        self.clients = []
-        threading.Thread(target=self.take, daemon=True).start()
-
-    def take(self):
-        while True:
-            try:
-                client, _ = self.sock.accept()
-            except OSError:
-                return
-            self.clients.append(client)
-
-    def close(self):
-        for client in self.clients:
-            client.close()
-        self.sock.close()
 
 
 def dismiss_notices(s, win, seconds):
@@ -111,7 +85,7 @@ def main():
         log(f"no sound server: closed after {took} s")
 
         hung = SilentServer(os.path.join(s.tmp, "hung.sock"))
-        s.env["PULSE_SERVER"] = f"unix:{s.tmp}/hung.sock"
+        s.env["PULSE_SERVER"] = hung.address
         for how in ("close", "SIGTERM"):
             try:
                 app, win, hung_ms = time_to_paint(s, timeout=40)
