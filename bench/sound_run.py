@@ -5,7 +5,7 @@
 private X server and a PulseAudio null sink with shared memory on (as
 desktops run it).
 
-- CPU and wake-ups (context switches a second, all and by thread) of the
+- CPU and wake-ups (voluntary context switches a second, all and by thread) of the
   program and of the sound server over SECONDS (default 30) for (c) an
   idle field, (a) a few pieces playing, (b) a busy field (reach 200, rising
   speed 2, two pieces excited); resident memory while (a) plays;

@@ -21,6 +21,12 @@ int main(int argc, char** argv) {
     InstanceGuard guard(QStringLiteral("Marulet_is_running"));
     if (!guard.acquired()) return -1; // another copy runs: leave quietly
 
+    // The field repaints at every tick. Through X's shared memory each
+    // repaint waits for the server's completion event, waking Qt's X
+    // reader thread and the UI thread again 20 times a second; the few
+    // changed pieces (some 50 KB a tick) go through the socket instead. A user's own
+    // setting of the variable stands.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     MaruletApplication app(argc, argv);
     // Stopped or logged out: closed and saved like the close box, exit code 0.
     StopSignals stop;

@@ -515,9 +515,10 @@ def rss_mb(pid):
 
 
 def thread_switches(pid):
-    """Each thread's name and its context switches so far, voluntary and
-    not: {tid: (name, switches)}. A thread that ends while it is read is
-    left out."""
+    """Each thread's name and its wake-ups so far: the times it went to
+    sleep and was woken (voluntary context switches; being preempted on a
+    busy machine is not a wake-up): {tid: (name, wake-ups)}. A thread that
+    ends while it is read is left out."""
     found = {}
     for tid in os.listdir(f"/proc/{pid}/task"):
         try:
@@ -526,8 +527,7 @@ def thread_switches(pid):
             switches = 0
             with open(f"/proc/{pid}/task/{tid}/status") as f:
                 for line in f:
-                    if line.startswith(("voluntary_ctxt_switches:",
-                                        "nonvoluntary_ctxt_switches:")):
+                    if line.startswith("voluntary_ctxt_switches:"):
                         switches += int(line.split()[1])
         except (FileNotFoundError, ProcessLookupError):
             continue
@@ -538,7 +538,7 @@ def thread_switches(pid):
 class Meter:
     """Measures a process from its making to stop(): CPU as a percentage of
     one core, the peak of resident memory over sample() calls, and wake-ups
-    (context switches) per second, all and by thread. A thread that ends
+    (voluntary context switches) per second, all and by thread. A thread that ends
     before stop() is not counted; one that starts in between counts whole."""
 
     def __init__(self, pid):
