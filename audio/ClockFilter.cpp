@@ -16,11 +16,13 @@ constexpr int kJumpAfter = 3;
 constexpr double kMaxDeviation = 1e-3;
 
 // The loop's bandwidth: wide while it locks, then narrow, so that the
-// estimate follows drift and not the measures' noise.
+// estimate follows drift and not the measures' noise, which a server's
+// timing answers have by the millisecond.
 double bandwidthHz(int count) {
-    if (count < 10) return 2.0;
-    if (count < 40) return 0.8;
-    return 0.25;
+    if (count < 10) return 1.5;
+    if (count < 30) return 0.5;
+    if (count < 100) return 0.2;
+    return 0.1;
 }
 } // namespace
 
@@ -31,6 +33,7 @@ void ClockFilter::reset(std::int64_t frame, MidiTime at, double nominalRate) {
     m_epoch = at;
     m_offset = 0;
     m_count = 0;
+    m_fresh = true;
     m_outliers = 0;
 }
 
@@ -38,7 +41,7 @@ void ClockFilter::guess(std::int64_t frame, MidiTime at) {
     m_frame = frame;
     m_epoch = at;
     m_offset = 0;
-    m_count = 0;
+    m_fresh = true;
     m_outliers = 0;
 }
 
@@ -47,12 +50,14 @@ double ClockFilter::secondsSince(MidiTime at) const {
 }
 
 bool ClockFilter::update(std::int64_t frame, MidiTime at) {
-    if (m_count == 0) {
-        // The first measure says where the output is; the rate stays nominal.
+    if (m_fresh) {
+        // The first measure after a guess says where the output is; the
+        // rate stays what it was.
         m_frame = frame;
         m_epoch = at;
         m_offset = 0;
-        m_count = 1;
+        m_fresh = false;
+        ++m_count;
         return true;
     }
     const double frames = double(frame - m_frame);
@@ -60,9 +65,9 @@ bool ClockFilter::update(std::int64_t frame, MidiTime at) {
     const double error = secondsSince(at) - predicted;
     if (std::fabs(error) > kOutlier) {
         if (++m_outliers < kJumpAfter) return false;
-        reset(frame, at, m_nominal);
-        m_count = 1;
-        return true;
+        // The output jumped: it is where the measure says, at the same rate.
+        guess(frame, at);
+        return update(frame, at);
     }
     m_outliers = 0;
     // Adriaensen's loop, for a measure that came `interval` seconds after the last.

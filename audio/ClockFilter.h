@@ -19,13 +19,14 @@ public:
 
     // Starts over from a guess: `frame` heard at `at`, at the nominal rate.
     void reset(std::int64_t frame, MidiTime at, double nominalRate);
-    // Starts over from a guess at the rate found so far: for the same output
-    // after a pause or a dry spell, whose clock has not changed.
+    // Starts over from a guess at the rate found so far, for the same output
+    // after a pause or a dry spell, whose clock has not changed: the next
+    // measure replaces the guess.
     void guess(std::int64_t frame, MidiTime at);
     // Takes a measure; false when it was set aside as an outlier.
     bool update(std::int64_t frame, MidiTime at);
 
-    // How many measures the estimate rests on since the last reset.
+    // How many measures the rate rests on since the last reset.
     int measures() const { return m_count; }
     MidiTime timeOf(std::int64_t frame) const;
     // Frames per second of the system clock.
@@ -43,5 +44,6 @@ private:
     MidiTime m_epoch{};       // and when it is heard
     double m_offset = 0;      // seconds after m_epoch, kept small
     int m_count = 0;
+    bool m_fresh = true; // the next measure replaces the guess
     int m_outliers = 0;
 };

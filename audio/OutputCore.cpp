@@ -24,6 +24,9 @@ constexpr std::size_t kHoldMeasures = 3;
 // Measures while playing; one not answered by then is asked again.
 constexpr auto kMeasureEvery = 100ms;
 constexpr auto kMeasureGiveUp = 500ms;
+// A measure that says more than this is queued beyond what was written since
+// a fresh start is the server's start-up, not the stream.
+constexpr auto kMostQueued = 100ms;
 // Without ticks the output is kept this far ahead, short of the lead so that
 // the next tick's messages still find their frames, and topped up once only
 // this much is left.
@@ -37,6 +40,7 @@ constexpr auto kMaxPull = 25us;
 // Further off than this, the grid is moved to the lead at once.
 constexpr auto kLeadSlack = 3ms;
 constexpr auto kOnGrid = 2ms;
+constexpr double kRateSmoothing = 1.0 / 200; // a tick's share: ten seconds
 constexpr auto kFirstRetry = 250ms;
 constexpr auto kMaxBackoff = 2000ms;
 // Playing on a fallback, the preferred outputs are tried this often.
@@ -94,6 +98,9 @@ void OutputCore::lose(MidiTime now, const QString& why) {
     m_backoff = kFirstRetry;
     m_retryAt = now + m_backoff;
     m_problem = why + QCoreApplication::translate("AudioOutput", "; trying again");
+    if (m_sink->rate() != m_scheduler.sampleRate()) m_scheduler.setSampleRate(m_sink->rate());
+    m_clock.reset(m_scheduler.position(), now, m_sink->rate());
+    m_rate = 0;
     restart(now);
 }
 
@@ -105,10 +112,10 @@ void OutputCore::switchTo(std::unique_ptr<AudioSink> sink, int index, MidiTime n
     m_backoff = kFirstRetry;
     m_retryAt = now + kBetterEvery;
     m_paused = false;
-    if (m_sink->rate() != m_scheduler.sampleRate()) {
-        m_scheduler.setSampleRate(m_sink->rate());
-        m_clock.reset(m_scheduler.position(), now, m_sink->rate());
-    }
+    if (m_sink->rate() != m_scheduler.sampleRate()) m_scheduler.setSampleRate(m_sink->rate());
+    // Another output, another clock.
+    m_clock.reset(m_scheduler.position(), now, m_sink->rate());
+    m_rate = 0;
     restart(now);
 }
 
@@ -145,11 +152,18 @@ void OutputCore::takeMeasure(MidiTime now) {
     if (m_measuring) {
         if (const auto queue = m_sink->takeQueue()) {
             m_measuring = false;
-            const std::int64_t heard = m_scheduler.position() - queue->frames;
-            if (m_holding) {
+            const std::int64_t position = m_scheduler.position();
+            const std::int64_t heard = position - queue->frames;
+            // A server just started may say its sink's latency is seconds,
+            // while it plays what it gets at once: far more queued than was
+            // written since the start is not ours, so not trusted.
+            const bool trusted =
+                queue->frames <=
+                position - m_startPosition + m_scheduler.sampleRate() * kMostQueued / 1000ms;
+            if (trusted && m_holding) {
                 m_startTimes.push_back(
                     queue->at - fromSeconds(double(heard - m_startPosition) / m_clock.rate()));
-            } else if (m_clock.update(heard, queue->at)) {
+            } else if (trusted && m_clock.update(heard, queue->at)) {
                 applyTimeline();
             }
         } else if (now - m_askedAt >= kMeasureGiveUp) {
@@ -212,8 +226,12 @@ void OutputCore::followTicks() {
     // Sound later than the lead: the ticks come a little later, and so on.
     const auto pull = std::clamp<MidiClock::duration>(fromSeconds(seconds(leadError) * kPull),
                                                       -kMaxPull, kMaxPull);
+    // The rate the ticks follow is the loop's, averaged over some seconds
+    // more: a card's drift changes over minutes, the loop's estimate by the
+    // measure.
+    m_rate = m_rate > 0 ? m_rate + (m_clock.rate() - m_rate) * kRateSmoothing : m_clock.rate();
     m_tickPeriod = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        fromSeconds(double(m_scheduler.framesPerTick()) / m_clock.rate()) + pull);
+        fromSeconds(double(m_scheduler.framesPerTick()) / m_rate) + pull);
     m_scheduler.setGrid(tick, m_gridFrame, m_tickPeriod);
 }
 

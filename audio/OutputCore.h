@@ -114,6 +114,7 @@ private:
     MidiTime m_gridTime{};
     std::int64_t m_gridFrame = 0;
     std::chrono::nanoseconds m_tickPeriod{kTick};
+    double m_rate = 0; // the output's frames a second, as the ticks follow it
 
     bool m_opening = false;
     MidiTime m_retryAt{};
