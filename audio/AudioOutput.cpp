@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -67,8 +68,15 @@ AudioOutput::AudioOutput(EmbeddedSynth& synth, QStringList outputs)
         m_core->openDone(nullptr, -1, unknown, now);
         m_problem = m_core->problem();
     }
-    m_opener = std::thread([this] { openOutputs(); });
-    m_thread = std::thread([this] { run(); });
+    m_opener = std::thread([this] {
+        // Named, so that a look at the process tells the threads apart.
+        pthread_setname_np(pthread_self(), "marulet-open");
+        openOutputs();
+    });
+    m_thread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "marulet-audio");
+        run();
+    });
 }
 
 AudioOutput::~AudioOutput() {
@@ -92,11 +100,15 @@ void AudioOutput::wake() {
         auto written = ::write(m_wakeWriteFd, &one, m_wakeWriteFd == m_wakeFd ? sizeof one : 1);
 }
 
-void AudioOutput::drainWake() {
-    if (m_wakeFd < 0) return;
+bool AudioOutput::drainWake() {
+    if (m_wakeFd < 0) return false;
+    bool woken = false;
     std::uint64_t bytes[8];
-    while (::read(m_wakeFd, bytes, sizeof bytes) > 0 && m_wakeFd != m_wakeWriteFd) {
+    while (::read(m_wakeFd, bytes, sizeof bytes) > 0) {
+        woken = true;
+        if (m_wakeFd == m_wakeWriteFd) break; // an eventfd reads whole at once
     }
+    return woken;
 }
 
 void AudioOutput::post(std::uint32_t packed, MidiTime when) {
@@ -185,9 +197,13 @@ void AudioOutput::run() {
         MidiTime now = MidiClock::now();
         if (until > now) {
             alive = m_core->sink().wait(timeoutMs(now, until), m_wakeFd);
-            drainWake();
+            const bool woken = drainWake();
             if (m_stop.load()) break;
             now = MidiClock::now();
+            // The output's own business (a server's request, an answer) is
+            // seen at the next pass; only a wake, the time asked for or a
+            // lost output make one. Without a wake-up descriptor we look.
+            if (alive && !woken && now < until && m_wakeFd >= 0) continue;
         }
         {
             std::optional<Opened> opened;

@@ -64,7 +64,8 @@ private:
     void openOutputs();
     Opened open(int count);
     void wake();
-    void drainWake();
+    // True when someone had woken us.
+    bool drainWake();
     int timeoutMs(MidiTime now, MidiTime until) const;
 
     QStringList m_outputs;
