@@ -107,7 +107,9 @@ void AudioScheduler::place(std::uint32_t packed, MidiTime when, std::uint64_t or
     if (frame < m_position) {
         // Too late for its frame: a control still counts, a note would only
         // sound out of time.
-        if (isNoteOn(packed) && m_position - frame > framesPerTick()) return;
+        // A tick's worth and a little more: a note played by hand just
+        // after a tick's wake may be nearly a tick late, and still wanted.
+        if (isNoteOn(packed) && m_position - frame > framesPerTick() * 6 / 5) return;
         frame = m_position;
     }
     if (when >= m_lastWhen) {

@@ -24,7 +24,7 @@ class EmbeddedSynth;
 // stamped n periods later (within 2 ms) is applied exactly n ticks' frames
 // later, so a timeline that follows a drifting clock never moves one tick
 // against the next. A message that comes too late is applied at once, in the
-// order messages were posted; a note-on more than a tick late is dropped
+// order messages were posted; a note-on more than about a tick late is dropped
 // rather than played out of time.
 //
 // post() may come from any thread; everything else belongs to the thread that

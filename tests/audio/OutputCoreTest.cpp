@@ -456,6 +456,28 @@ TEST(OutputCoreTest, WakesOncePerTickWhilePlayingAndNotAtAllWhilePaused) {
     EXPECT_LE(rig.passes - idle, 1);
 }
 
+TEST(OutputCoreTest, ANotePlayedByHandBetweenTicksIsNeverDropped) {
+    Rig rig(1);
+    rig.openOutput(0, -300); // a slow card: the ticks come a little further apart
+    rig.tick({pack(0x90, 100, 1)});
+    playMelody(rig, 100);
+    int note = 40;
+    for (const std::chrono::microseconds after :
+         {100us, 500us, 10000us, 25000us, 49000us, 49900us}) {
+        rig.tick({});
+        rig.runTo(rig.now + after);
+        const MidiTime when = rig.now;
+        const std::uint32_t played = pack(0x91, note++, 100);
+        rig.post(played, when);
+        rig.tick({});
+        rig.tick({});
+        const auto* applied = rig.applied(played);
+        ASSERT_NE(applied, nullptr) << "played " << ms(after) << " ms after a tick";
+        EXPECT_GE(rig.heard(applied->frame), when + kLead - 100us);
+        EXPECT_LE(rig.heard(applied->frame), when + kLead + OutputCore::kTick + 1ms);
+    }
+}
+
 // --- outputs going and coming --------------------------------------------------
 
 TEST(OutputCoreTest, ALostOutputIsTriedAgainWithGrowingPausesAndSwitchedBackTo) {
