@@ -24,7 +24,7 @@ constexpr int kRate = EmbeddedSynth::kDefaultSampleRate;
 // is seen soon enough.
 constexpr auto kPollWithoutWake = 100ms;
 
-std::unique_ptr<AudioSink> makeSink(const QString& name) {
+std::unique_ptr<AudioSink> makeNamedSink(const QString& name) {
     if (name == QLatin1String("pulse")) return std::make_unique<PulseSink>();
     if (name == QLatin1String("alsa")) return std::make_unique<AlsaSink>();
     if (name == QLatin1String("none")) return std::make_unique<NullSink>();
@@ -36,8 +36,9 @@ QStringList AudioOutput::defaultOutputs() {
     return {QStringLiteral("pulse"), QStringLiteral("alsa")};
 }
 
-AudioOutput::AudioOutput(EmbeddedSynth& synth, QStringList outputs)
-    : m_outputs(std::move(outputs)), m_scheduler(synth, kLead, kRate) {
+AudioOutput::AudioOutput(EmbeddedSynth& synth, QStringList outputs, SinkMaker makeSink)
+    : m_outputs(std::move(outputs)), m_makeSink(makeSink ? std::move(makeSink) : &makeNamedSink),
+      m_scheduler(synth, kLead, kRate) {
     m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd >= 0) {
         m_wakeWriteFd = m_wakeFd;
@@ -61,7 +62,7 @@ AudioOutput::AudioOutput(EmbeddedSynth& synth, QStringList outputs)
     // problem is there before the first tick.
     QStringList unknown;
     for (const QString& name : std::as_const(m_outputs))
-        if (!makeSink(name))
+        if (!m_makeSink(name))
             unknown << name + QStringLiteral(": ") +
                            QCoreApplication::translate("AudioOutput", "no such audio output");
     if (unknown.size() == m_outputs.size()) {
@@ -157,7 +158,7 @@ AudioOutput::Opened AudioOutput::open(int count) {
     Opened result;
     for (int i = 0; i < count && i < m_outputs.size() && !m_stop; ++i) {
         const QString& name = m_outputs[i];
-        auto sink = makeSink(name);
+        auto sink = m_makeSink(name);
         if (!sink) {
             result.failures << name + QStringLiteral(": ") +
                                    QCoreApplication::translate("AudioOutput",

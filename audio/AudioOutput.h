@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,8 +36,12 @@ public:
     // "none" (plays into nothing at the clock's pace).
     static QStringList defaultOutputs();
 
-    // Returns at once; the outputs open in the background.
-    AudioOutput(EmbeddedSynth& synth, QStringList outputs);
+    // Makes the output of a name, not opened yet; nullptr for none such.
+    using SinkMaker = std::function<std::unique_ptr<AudioSink>(const QString& name)>;
+
+    // Returns at once; the outputs open in the background. The outputs are
+    // made by name: by makeSink when given, else as defaultOutputs() says.
+    AudioOutput(EmbeddedSynth& synth, QStringList outputs, SinkMaker makeSink = {});
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
@@ -69,6 +74,7 @@ private:
     int timeoutMs(MidiTime now, MidiTime until) const;
 
     QStringList m_outputs;
+    SinkMaker m_makeSink;
     AudioScheduler m_scheduler;
     std::unique_ptr<OutputCore> m_core;
     std::atomic<bool> m_paused{false};

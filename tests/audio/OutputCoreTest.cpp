@@ -2,16 +2,20 @@
 // Copyright (C) 2026 The Marulet developers
 
 #include "audio/OutputCore.h"
+#include "audio/AudioOutput.h"
 #include "audio/AudioScheduler.h"
 #include "audio/AudioSink.h"
+#include "audio/EmbeddedSynth.h"
 #include "engine/field/TickClock.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -542,6 +546,67 @@ TEST(OutputCoreTest, ALostOutputIsTriedAgainWithGrowingPausesAndSwitchedBackTo) 
     const auto back = playMelody(rig, 20, 20);
     expectOnGrid(back);
     EXPECT_NEAR(ms(rig.heard(back.back().frame) - back.back().slot), ms(kLead), 0.1);
+}
+
+} // namespace
+
+namespace {
+
+// --- the thread shell -------------------------------------------------------
+
+// An output whose open never ends until it is cancelled: a sound server that
+// has hung.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool opening = false;
+    bool cancelled = false;
+};
+
+class HangingSink : public AudioSink {
+public:
+    explicit HangingSink(Gate& gate) : m_gate(gate) {}
+    QString open(int) override {
+        std::unique_lock lock(m_gate.mutex);
+        m_gate.opening = true;
+        m_gate.changed.notify_all();
+        m_gate.changed.wait(lock, [this] { return m_gate.cancelled; });
+        return QStringLiteral("cancelled");
+    }
+    void cancel() override {
+        const std::lock_guard lock(m_gate.mutex);
+        m_gate.cancelled = true;
+        m_gate.changed.notify_all();
+    }
+    int rate() const override { return kRate; }
+    bool wait(int, int) override { return true; }
+    bool write(const float*, std::size_t) override { return true; }
+    void requestQueue() override {}
+    std::optional<Queue> takeQueue() override { return std::nullopt; }
+    bool takeUnderflow() override { return false; }
+    void setPaused(bool) override {}
+
+private:
+    Gate& m_gate;
+};
+
+TEST(AudioOutputTest, AHungOutputHoldsUpNeitherTheStartNorTheEnd) {
+    EmbeddedSynth synth{QStringList{}};
+    Gate gate;
+    {
+        AudioOutput output(synth, {QStringLiteral("hung")},
+                           [&gate](const QString&) { return std::make_unique<HangingSink>(gate); });
+        // Here already while the open waits, on a thread of its own.
+        std::unique_lock lock(gate.mutex);
+        gate.changed.wait(lock, [&gate] { return gate.opening; });
+        EXPECT_FALSE(gate.cancelled);
+        lock.unlock();
+        output.post(pack(0x90, 60, 100), MidiClock::now());
+        output.tickSent(MidiClock::now());
+        EXPECT_EQ(output.tickPeriod(), std::chrono::milliseconds(50));
+        EXPECT_TRUE(output.problem().isEmpty()) << "nothing failed yet";
+    }
+    EXPECT_TRUE(gate.cancelled) << "the open was left to run on";
 }
 
 } // namespace
