@@ -603,7 +603,7 @@ TEST(AudioOutputTest, AHungOutputHoldsUpNeitherTheStartNorTheEnd) {
         lock.unlock();
         output.post(pack(0x90, 60, 100), MidiClock::now());
         output.tickSent(MidiClock::now());
-        EXPECT_EQ(output.tickPeriod(), std::chrono::milliseconds(50));
+        EXPECT_NEAR(ms(output.tickPeriod()), 50.0, 0.1) << "the stand-in keeps the clock";
         EXPECT_TRUE(output.problem().isEmpty()) << "nothing failed yet";
     }
     EXPECT_TRUE(gate.cancelled) << "the open was left to run on";
