@@ -68,6 +68,7 @@ AudioOutput::AudioOutput(EmbeddedSynth& synth, QStringList outputs, SinkMaker ma
     if (unknown.size() == m_outputs.size()) {
         m_core->openDone(nullptr, -1, unknown, now);
         m_problem = m_core->problem();
+        m_firstTryDone = true;
     }
     m_opener = std::thread([this] {
         // Named, so that a look at the process tells the threads apart.
@@ -206,14 +207,17 @@ void AudioOutput::run() {
             // lost output make one. Without a wake-up descriptor we look.
             if (alive && !woken && now < until && m_wakeFd >= 0) continue;
         }
+        bool tried = false;
         {
             std::optional<Opened> opened;
             {
                 const std::lock_guard lock(m_openMutex);
                 opened.swap(m_openResult);
             }
-            if (opened)
+            if (opened) {
                 m_core->openDone(std::move(opened->sink), opened->index, opened->failures, now);
+                tried = true;
+            }
             if (const auto count = m_core->takeOpenRequest(now)) {
                 {
                     const std::lock_guard lock(m_openMutex);
@@ -238,6 +242,8 @@ void AudioOutput::run() {
             const std::lock_guard lock(m_problemMutex);
             if (m_problem != m_core->problem()) m_problem = m_core->problem();
         }
+        // Told once the problem says how the first try went.
+        if (tried) m_firstTryDone.store(true, std::memory_order_release);
         m_paused.store(m_core->paused());
         // A message posted just before the flag was set has not woken us.
         if (m_core->paused() && m_scheduler.hasPosted()) until = now;

@@ -52,6 +52,9 @@ public:
     void setTap(AudioTap* tap);
     // Why nothing is heard now; empty while an output plays or is first tried.
     QString problem() const;
+    // True once the first try of the outputs has ended, well or not: from
+    // then on problem() says whether sound can be heard.
+    bool firstTryDone() const { return m_firstTryDone.load(std::memory_order_acquire); }
     // How long a tick lasts on the system clock, so that the field's timer
     // follows the output's clock rather than the other way round.
     std::chrono::nanoseconds tickPeriod() const {
@@ -78,6 +81,7 @@ private:
     AudioScheduler m_scheduler;
     std::unique_ptr<OutputCore> m_core;
     std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_firstTryDone{false};
     std::atomic<bool> m_stop{false};
     std::atomic<MidiClock::rep> m_lastTick{0};
     std::atomic<std::int64_t> m_tickPeriod{std::chrono::nanoseconds(kTick).count()};

@@ -61,6 +61,7 @@ OutputCore::OutputCore(AudioScheduler& scheduler, std::unique_ptr<AudioSink> sta
     : m_scheduler(scheduler), m_standIn(std::move(standIn)), m_sink(m_standIn.get()),
       m_outputs(outputs), m_rendered(std::move(rendered)), m_block(2 * kChunk),
       m_clock(scheduler.sampleRate()) {
+    m_startTimes.reserve(kHoldMeasures + 1); // no allocation on the audio thread
     m_retryAt = now;
     restart(now);
 }

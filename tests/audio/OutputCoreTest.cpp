@@ -605,6 +605,7 @@ TEST(AudioOutputTest, AHungOutputHoldsUpNeitherTheStartNorTheEnd) {
         output.tickSent(MidiClock::now());
         EXPECT_NEAR(ms(output.tickPeriod()), 50.0, 0.1) << "the stand-in keeps the clock";
         EXPECT_TRUE(output.problem().isEmpty()) << "nothing failed yet";
+        EXPECT_FALSE(output.firstTryDone());
     }
     EXPECT_TRUE(gate.cancelled) << "the open was left to run on";
 }
