@@ -22,7 +22,7 @@ constexpr auto kHoldAtMost = 12ms;
 constexpr auto kHoldPoll = 2ms;
 constexpr std::size_t kHoldMeasures = 3;
 // Measures while playing; one not answered by then is asked again.
-constexpr auto kMeasureEvery = 100ms;
+constexpr auto kMeasureEvery = 250ms;
 constexpr auto kMeasureGiveUp = 500ms;
 // A measure that says more than this is queued beyond what was written since
 // a fresh start is the server's start-up, not the stream.

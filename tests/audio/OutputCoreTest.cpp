@@ -339,7 +339,7 @@ TEST(OutputCoreTest, TimingRequestsThatAreNeverAnsweredAreAskedAgain) {
     sink.answering = true;
     const int answered = sink.answers;
     const auto notes = playMelody(rig, 400, 80);
-    EXPECT_GT(sink.answers - answered, 100);
+    EXPECT_GT(sink.answers - answered, 40) << "the measures did not resume";
     expectOnGrid(notes);
     EXPECT_LT(std::fabs(ms(rig.heard(notes.back().frame) - (notes.back().slot + kLead))), 0.5);
 }
