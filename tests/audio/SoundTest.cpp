@@ -268,11 +268,13 @@ TEST_F(SchedulerTest, ANoteSoundsWithinOneBlockOfItsTimeWhenItArrivesEarlyOrOnTi
     EXPECT_LT(onTime, due + kBlock);
 }
 
-TEST_F(SchedulerTest, ALateNotePlaysAtOnce) {
+TEST_F(SchedulerTest, ALateNotePlaysAtOnceAndOneMoreThanATickLateNotAtAll) {
     const std::int64_t arrived = 50 * 256;
-    const std::int64_t late = heardOnset(arrived - 3000, arrived);
+    const std::int64_t late = heardOnset(arrived - 1500, arrived);
     EXPECT_GE(late, arrived);
     EXPECT_LT(late, arrived + PeakLimiter::kLookAhead + kBlock);
+    // Out of time by more than a tick: better unheard.
+    EXPECT_EQ(heardOnset(arrived - 3000, arrived), -1);
 }
 
 TEST_F(SchedulerTest, FramesFollowTheClockAndTheLead) {
