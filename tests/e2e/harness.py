@@ -613,10 +613,17 @@ ISOLATED_PIECES = [0, 2, 4, 6, 14, 16, 18, 20, 28, 30, 32, 34, 42, 44]
 
 
 def isolated_notes(s, origin, quiet_first=4.0, gap=1.2):
-    """Plays the fourteen isolated notes and gives their onsets in the
-    sink's recording and the times of the clicks: (onsets, clicks, monitor).
-    The field is left silent for quiet_first seconds first, long enough for
-    the output to pause, so the first note comes after a resume."""
+    """Plays the fourteen isolated notes, recorded from the sink and to a
+    MIDI file; gives (onsets, clicks, monitor, corrected): the onsets in the
+    sink's recording, the times of the clicks, and the onsets less each
+    note's own attack (attack_delays), or None when the notes heard are not
+    the notes recorded. The field is left silent for quiet_first seconds
+    first, long enough for the output to pause, so the first note comes
+    after a resume."""
+    menu = Menu(s, origin)
+    midi = os.path.join(s.tmp, f"notes{time.monotonic_ns()}.mid")
+    menu.file_item("m")
+    menu.save_as(midi)
     monitor = SinkMonitor(s)
     time.sleep(quiet_first)
     clicks = []
@@ -625,7 +632,61 @@ def isolated_notes(s, origin, quiet_first=4.0, gap=1.2):
         time.sleep(gap + (piece % 7) * 0.007)
     time.sleep(2.5)
     monitor.stop()
-    return note_onsets(monitor.samples), clicks, monitor
+    menu.file_item("m")
+    time.sleep(1.0)
+    onsets = note_onsets(monitor.samples)
+    delays = attack_delays(midi, s.tmp)
+    corrected = None
+    if delays is not None and len(delays) == len(onsets):
+        corrected = [o - d for o, d in zip(onsets, delays)]
+    return onsets, clicks, monitor, corrected
+
+
+def attack_delays(midi, tmp, rate=RATE):
+    """How far each note of a MIDI file, played as it was recorded (its
+    channel's program, volume and pan, its key and velocity), lies from its
+    onset as note_onsets finds it: each soundfont sample has an attack of
+    its own. FluidSynth renders the notes offline a second apart, each on a
+    block edge, and the onsets found there are measured from those edges.
+    None when not every note's onset is found."""
+    import mido
+    state = {}  # channel: {program, 7, 10}
+    notes = []
+    for m in mido.merge_tracks(mido.MidiFile(midi).tracks):
+        if m.is_meta:
+            continue
+        ch = state.setdefault(m.channel, {"program": 0, 7: 100, 10: 64})
+        if m.type == "program_change":
+            ch["program"] = m.program
+        elif m.type == "control_change" and m.control in (7, 10):
+            ch[m.control] = m.value
+        elif m.type == "note_on" and m.velocity > 0:
+            notes.append((m.channel, m.note, m.velocity, dict(ch)))
+    if not notes:
+        return None
+    track = mido.MidiTrack()
+    second = 960  # ticks at 480 a beat and 120 beats a minute
+    last = 0
+    for i, (channel, note, velocity, ch) in enumerate(notes):
+        at = (i + 1) * second
+        track.append(mido.Message("program_change", channel=channel, program=ch["program"],
+                                  time=at - last))
+        track.append(mido.Message("control_change", channel=channel, control=7, value=ch[7]))
+        track.append(mido.Message("control_change", channel=channel, control=10, value=ch[10]))
+        track.append(mido.Message("note_on", channel=channel, note=note, velocity=velocity))
+        track.append(mido.Message("note_off", channel=channel, note=note, time=second // 2))
+        last = at + second // 2
+    spaced = mido.MidiFile(ticks_per_beat=480)
+    spaced.tracks.append(track)
+    path = os.path.join(tmp, f"spaced{time.monotonic_ns()}.mid")
+    spaced.save(path)
+    wav = path + ".wav"
+    render_midi(path, wav, rate)
+    samples, _ = wav_mono(wav)
+    found = note_onsets(samples, rate)
+    if len(found) != len(notes):
+        return None
+    return [o - (i + 1) * rate for i, o in enumerate(found)]
 
 
 def phases_ms(onsets, period_ms=50.0, rate=RATE):
