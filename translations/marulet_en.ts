@@ -8,11 +8,23 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the ALSA device refused float stereo at our sample rate</source>
+        <source>the ALSA device refused</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the ALSA device refused</source>
+        <source>the ALSA device %1 plays through a sound server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no sound card</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>opening was abandoned</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the ALSA device refused float stereo at a rate we render</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -325,6 +337,10 @@ The layout stays as it is.</source>
     </message>
     <message>
         <source>the sound server went away: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>opening was abandoned</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -9,11 +9,27 @@
     </message>
     <message>
         <source>the ALSA device refused float stereo at our sample rate</source>
-        <translation>ALSA デバイスがこのサンプリングレートの浮動小数点ステレオを受け付けません</translation>
+        <translation type="vanished">ALSA デバイスがこのサンプリングレートの浮動小数点ステレオを受け付けません</translation>
     </message>
     <message>
         <source>the ALSA device refused</source>
         <translation>ALSA デバイスが設定を受け付けません</translation>
+    </message>
+    <message>
+        <source>the ALSA device %1 plays through a sound server</source>
+        <translation>ALSA デバイス %1 はサウンドサーバーを通して鳴らします</translation>
+    </message>
+    <message>
+        <source>no sound card</source>
+        <translation>サウンドカードがありません</translation>
+    </message>
+    <message>
+        <source>opening was abandoned</source>
+        <translation>開くのを取りやめました</translation>
+    </message>
+    <message>
+        <source>the ALSA device refused float stereo at a rate we render</source>
+        <translation>ALSA デバイスが合成できるサンプリングレートでの浮動小数点ステレオを受け付けません</translation>
     </message>
 </context>
 <context>
@@ -329,6 +345,10 @@ The layout stays as it is.</source>
     <message>
         <source>the sound server went away: </source>
         <translation>サウンドサーバーが失われました：</translation>
+    </message>
+    <message>
+        <source>opening was abandoned</source>
+        <translation>開くのを取りやめました</translation>
     </message>
 </context>
 <context>
