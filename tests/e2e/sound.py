@@ -8,9 +8,9 @@
 2. Fourteen isolated notes, each from one Ctrl+click at rising speed 8 with
    reach 50 (so nothing propagates), recorded from the null sink while a
    busy loop runs on every core: their onsets, each less its note's own
-   attack, sit on the 50 ms grid within
-   3 ms, all of them, the first included, which comes after a silence long
-   enough for the output to pause.
+   attack, sit on the 50 ms grid within 3 ms, all of them, the first
+   included, which comes after a silence long enough for the output to
+   pause.
 3. The sound server restarts while a busy field plays: sound is back
    within 5 s of the new server answering.
 Only the processes started here are stopped, by their ids.
