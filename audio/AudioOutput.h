@@ -32,8 +32,9 @@ public:
     static constexpr std::chrono::milliseconds kLead = OutputCore::kLead;
     static constexpr std::chrono::milliseconds kTick = OutputCore::kTick;
 
-    // The outputs to try, in order: "pulse", "alsa" (the default device) or
-    // "none" (plays into nothing at the clock's pace).
+    // The outputs to try, in order: "pulse", "alsa" (the first sound card
+    // that does not lead back to a sound server) or "none" (plays into
+    // nothing at the clock's pace).
     static QStringList defaultOutputs();
 
     // Makes the output of a name, not opened yet; nullptr for none such.
@@ -55,6 +56,9 @@ public:
     // True once the first try of the outputs has ended, well or not: from
     // then on problem() says whether sound can be heard.
     bool firstTryDone() const { return m_firstTryDone.load(std::memory_order_acquire); }
+    // True while the output rests after a silence: the thread sleeps until
+    // a message comes.
+    bool paused() const { return m_paused.load(std::memory_order_relaxed); }
     // How long a tick lasts on the system clock, so that the field's timer
     // follows the output's clock rather than the other way round.
     std::chrono::nanoseconds tickPeriod() const {

@@ -6,6 +6,7 @@
 #include "audio/AudioScheduler.h"
 #include "audio/AudioSink.h"
 #include "audio/EmbeddedSynth.h"
+#include "audio/NullSink.h"
 #include "engine/field/TickClock.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,9 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -608,6 +612,33 @@ TEST(AudioOutputTest, AHungOutputHoldsUpNeitherTheStartNorTheEnd) {
         EXPECT_FALSE(output.firstTryDone());
     }
     EXPECT_TRUE(gate.cancelled) << "the open was left to run on";
+}
+
+TEST(AudioOutputTest, WithoutAWakeDescriptorAPausedThreadStillEndsAtOnce) {
+    EmbeddedSynth synth{QStringList{}};
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    std::unique_ptr<AudioOutput> output;
+    // No descriptor left: neither an eventfd nor a pipe can be made.
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
+    const int probe = ::eventfd(0, 0);
+    output =
+        std::make_unique<AudioOutput>(synth, QStringList{QStringLiteral("none")},
+                                      [](const QString&) { return std::make_unique<NullSink>(); });
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    ASSERT_LT(probe, 0);
+    // Silent for a few seconds, the output rests and its thread sleeps.
+    const auto give = MidiClock::now() + 20s;
+    while (!output->paused() && MidiClock::now() < give)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(output->paused());
+    // Nothing can wake it, so its sleeps must be short: it ends at once
+    // rather than at the end of a sleep meant to last until a message.
+    const MidiTime asked = MidiClock::now();
+    output.reset();
+    EXPECT_LT(MidiClock::now() - asked, 2s);
 }
 
 } // namespace
