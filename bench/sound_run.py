@@ -84,8 +84,8 @@ def main():
         # rendering a file without notes.
         empty = os.path.join(s.tmp, "empty.mid")
         mido.MidiFile(tracks=[mido.MidiTrack()]).save(empty)
-        start = render_midi(empty, os.path.join(s.tmp, "empty.wav"))
-        cpu = render_midi(midi, os.path.join(s.tmp, "busy.wav")) - start
+        start = render_midi(empty, os.path.join(s.tmp, "empty.wav"), sample_format="float")
+        cpu = render_midi(midi, os.path.join(s.tmp, "busy.wav"), sample_format="float") - start
         length = mido.MidiFile(midi).length
         floor = 100 * cpu / length
         print(f"    render floor: FluidSynth alone renders the same {length:.1f} s offline in "

@@ -707,13 +707,13 @@ def soundfont():
     return None
 
 
-def render_midi(midi, wav, rate=RATE):
+def render_midi(midi, wav, rate=RATE, sample_format="s16"):
     """Renders a MIDI file offline with FluidSynth's command-line player
-    into a 16-bit stereo WAV file; gives the CPU seconds it took (user and
-    system)."""
+    into a stereo WAV file (16-bit, or "float" as the program renders);
+    gives the CPU seconds it took (user and system)."""
     before = os.times()
     subprocess.run(["fluidsynth", "-n", "-i", "-q", "-F", wav, "-r", str(rate), "-T", "wav",
-                    "-O", "s16", soundfont(), midi], check=True, stdout=subprocess.DEVNULL,
+                    "-O", sample_format, soundfont(), midi], check=True, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=600)
     after = os.times()
     return (after.children_user - before.children_user) + (after.children_system -
