@@ -8,6 +8,7 @@
 #include "audio/EmbeddedSynth.h"
 #include "audio/NullSink.h"
 #include "engine/field/TickClock.h"
+#include "support/SoundAnalysis.h"
 
 #include <gtest/gtest.h>
 
@@ -27,13 +28,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using sound::pack;
+
 constexpr int kRate = 48000;
 constexpr std::int64_t kFramesPerTick = 2400;
 constexpr auto kLead = OutputCore::kLead;
-
-std::uint32_t pack(int status, int data1 = 0, int data2 = 0) {
-    return std::uint32_t(status) | (std::uint32_t(data1) << 8) | (std::uint32_t(data2) << 16);
-}
 
 double ms(MidiClock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();

@@ -9,6 +9,7 @@
 #include "audio/EmbeddedSynth.h"
 #include "audio/SystemMidiService.h"
 #include "engine/midi/TMidiPort.h"
+#include "support/SoundAnalysis.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,14 +26,12 @@
 
 namespace {
 
+using sound::pack;
+
 constexpr int kFlute = 73;
 constexpr int kViolin = 40;
 constexpr int kTrumpet = 56;
 constexpr int kOrgan = 19; // sounds as long as its key is held
-
-std::uint32_t pack(int status, int data1 = 0, int data2 = 0) {
-    return std::uint32_t(status) | (std::uint32_t(data1) << 8) | (std::uint32_t(data2) << 16);
-}
 
 // Counts the opens of one file as they happen; the kernel queues each one
 // before the open returns, so nothing here waits or races.
@@ -97,7 +96,8 @@ protected:
         EXPECT_EQ(synth.send(pack(0xC0 | channel, program)), 0);
     }
     static std::vector<float> render(EmbeddedSynth& synth, double seconds) {
-        std::vector<float> out(2 * static_cast<std::size_t>(seconds * EmbeddedSynth::kDefaultSampleRate));
+        std::vector<float> out(
+            2 * static_cast<std::size_t>(seconds * EmbeddedSynth::kDefaultSampleRate));
         EXPECT_TRUE(synth.render(out));
         return out;
     }

@@ -7,6 +7,7 @@
 #include "audio/EmbeddedSynth.h"
 #include "audio/SystemMidiService.h"
 #include "engine/midi/TMidiPort.h"
+#include "support/SoundAnalysis.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,81 +24,26 @@
 namespace {
 
 constexpr double kRate = EmbeddedSynth::kDefaultSampleRate;
+
+using sound::haveSoundFont;
+using sound::pack;
+using sound::renderMono;
+using sound::rms;
+
+std::vector<float> slice(const std::vector<float>& samples, double from, double to) {
+    return sound::slice(samples, int(kRate), from, to);
+}
+
+double fundamental(const std::vector<float>& x) {
+    return sound::fundamental(x, int(kRate));
+}
+
 // Silence renders below 1e-5; a held note at the synth's default gain is
 // around 0.005 to 0.015.
 constexpr double kAudible = 0.002;
 
-std::uint32_t pack(int status, int data1 = 0, int data2 = 0) {
-    return std::uint32_t(status) | (std::uint32_t(data1) << 8) | (std::uint32_t(data2) << 16);
-}
-
 double noteFrequency(int note) {
     return 440.0 * std::pow(2.0, (note - 69) / 12.0);
-}
-
-bool haveSoundFont() {
-    for (const QString& path : EmbeddedSynth::defaultSoundFonts())
-        if (QFileInfo(path).isFile()) return true;
-    return false;
-}
-
-// Renders seconds of sound and mixes it down to mono.
-std::vector<float> renderMono(EmbeddedSynth& synth, double seconds) {
-    std::vector<float> stereo(2 * static_cast<std::size_t>(seconds * kRate));
-    EXPECT_TRUE(synth.render(stereo));
-    std::vector<float> mono(stereo.size() / 2);
-    for (std::size_t i = 0; i < mono.size(); ++i)
-        mono[i] = 0.5f * (stereo[2 * i] + stereo[2 * i + 1]);
-    return mono;
-}
-
-std::vector<float> slice(const std::vector<float>& samples, double from, double to) {
-    const auto begin = static_cast<std::size_t>(from * kRate);
-    const auto end = std::min(samples.size(), static_cast<std::size_t>(to * kRate));
-    return {samples.begin() + static_cast<std::ptrdiff_t>(begin),
-            samples.begin() + static_cast<std::ptrdiff_t>(end)};
-}
-
-double rms(const std::vector<float>& samples) {
-    double sum = 0;
-    for (float s : samples)
-        sum += double(s) * s;
-    return samples.empty() ? 0 : std::sqrt(sum / double(samples.size()));
-}
-
-// The fundamental by the cumulative mean normalised difference (YIN): the first
-// lag whose difference dips under the threshold, refined by a parabola. Unlike a
-// plain spectrum peak it does not jump to a strong second harmonic.
-double fundamental(const std::vector<float>& x, double minHz = 60, double maxHz = 2000) {
-    const auto maxLag = static_cast<std::size_t>(kRate / minHz);
-    const auto minLag = static_cast<std::size_t>(kRate / maxHz);
-    if (x.size() < 2 * maxLag) return 0;
-    const std::size_t window = x.size() - maxLag - 1;
-    std::vector<double> d(maxLag + 2, 0.0);
-    for (std::size_t lag = 1; lag < d.size(); ++lag)
-        for (std::size_t i = 0; i < window; ++i) {
-            const double diff = double(x[i]) - x[i + lag];
-            d[lag] += diff * diff;
-        }
-    std::vector<double> cmnd(d.size(), 1.0);
-    double running = 0;
-    for (std::size_t lag = 1; lag < d.size(); ++lag) {
-        running += d[lag];
-        cmnd[lag] = running > 0 ? d[lag] * double(lag) / running : 1.0;
-    }
-    std::size_t best = 0;
-    for (std::size_t lag = minLag; lag + 1 < cmnd.size(); ++lag)
-        if (cmnd[lag] < 0.15) {
-            while (lag + 2 < cmnd.size() && cmnd[lag + 1] < cmnd[lag])
-                ++lag;
-            best = lag;
-            break;
-        }
-    if (best == 0) return 0;
-    const double a = cmnd[best - 1], b = cmnd[best], c = cmnd[best + 1];
-    const double denom = a - 2 * b + c;
-    const double shift = denom != 0 ? 0.5 * (a - c) / denom : 0;
-    return kRate / (double(best) + shift);
 }
 
 // --- the synthesizer heard offline -----------------------------------------

@@ -3,6 +3,7 @@
 
 #include "audio/WavRecorder.h"
 #include "audio/EmbeddedSynth.h"
+#include "support/SoundAnalysis.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,8 @@
 #include <vector>
 
 namespace {
+
+using sound::haveSoundFont;
 
 constexpr int kRate = EmbeddedSynth::kDefaultSampleRate;
 
@@ -36,12 +39,6 @@ std::optional<WavFile> readWav(const QString& path) {
     sf_close(file);
     if (read != wav.info.frames) return std::nullopt;
     return wav;
-}
-
-bool haveSoundFont() {
-    for (const QString& path : EmbeddedSynth::defaultSoundFonts())
-        if (QFileInfo(path).isFile()) return true;
-    return false;
 }
 
 class WavRecorderTest : public ::testing::Test {
