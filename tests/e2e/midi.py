@@ -54,7 +54,10 @@ def jack(s, *args):
 def start_jack(s):
     name = f"marulet-e2e-{os.getpid()}"
     s.env["JACK_DEFAULT_SERVER"] = name
-    s.start(["jackd", "-n", name, "-d", "dummy", "-r", str(RATE), "-p", "64"])
+    # The dummy driver keeps time by sleeping: at 64-frame (1.3 ms) cycles a
+    # virtual machine's late wake-ups make its frame clock slip by whole
+    # cycles, moving every later arrival; 256 frames (5.3 ms) hold.
+    s.start(["jackd", "-n", name, "-d", "dummy", "-r", str(RATE), "-p", "256"])
     wait_until(lambda: jack(s, "jack_lsp").returncode == 0, 15, "the JACK server")
 
 
